@@ -1,0 +1,41 @@
+# Two commands do all the set-up: `make run` and `make test`.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all setup configure build run test bench screenshot check-tsan check-asan fuzz clean
+
+all: build
+
+setup:
+	@./scripts/setup
+
+$(BUILD)/CMakeCache.txt:
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+
+configure: setup $(BUILD)/CMakeCache.txt
+
+build: configure
+	@cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+	cd $(BUILD) && ./sonoleaf
+
+test: build
+	@./scripts/with-test-audio ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+bench: build
+	@./scripts/with-test-audio ./scripts/run-benchmarks $(BUILD)
+
+screenshot: build
+	@mkdir -p $(BUILD)/screenshots
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ./sonoleaf --screenshots screenshots
+
+check-tsan: setup
+	@$(MAKE) --no-print-directory test BUILD=build-tsan CMAKE_FLAGS="-DSONOLEAF_SANITIZE=thread"
+
+check-asan: setup
+	@$(MAKE) --no-print-directory test BUILD=build-asan CMAKE_FLAGS="-DSONOLEAF_SANITIZE=address"
+
+clean:
+	rm -rf build build-tsan build-asan build-fuzz

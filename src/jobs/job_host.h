@@ -1,0 +1,52 @@
+#pragma once
+// What a job procedure reaches in the main window. The window implements it; unit
+// tests implement it without a window.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "speech/voice_profile.h"
+
+namespace sonoleaf {
+
+class SpeechEngine;
+
+// Control ids of the main window that jobs read.
+enum ControlId : int {
+    kTypedTextEdit = 1002,
+    kTextSourceBrowse = 1016,
+    kAudioFolderBrowse = 1017,
+    kPdfSourceBrowse = 1018,
+    kTextFolderBrowse = 1019,
+    kCharLengthEdit = 1034,
+    kStartNumberEdit = 1035,
+};
+
+// The jobs, in the order of their busy flags.
+enum class Job {
+    VoiceSetting,
+    PdfToText,
+    SpeakNow,
+    MakeAudio,
+    SpeakFile,
+    FileToAudio,
+    LengthList,
+    TitleList,
+};
+
+class JobHost {
+public:
+    virtual ~JobHost() = default;
+    // The window text of a control, read through the GUI thread.
+    virtual std::u16string ReadControlText(int controlId) = 0;
+    // Save-direction data exchange through the GUI thread; false if a field failed.
+    virtual bool SaveData() = 0;
+    // Opens the voice settings dialog and returns when it has been closed.
+    virtual void ShowVoiceSettingDialog() = 0;
+    virtual VoiceProfile& Profile() = 0;
+    virtual SpeechEngine& Engine() = 0;
+    virtual std::atomic<std::int32_t>& BusyFlag(Job job) = 0;
+};
+
+}  // namespace sonoleaf

@@ -1,0 +1,121 @@
+#pragma once
+// The speech service the system talks to: voices, file streams and voice tokens,
+// with HRESULT-like results so that callers can chain their steps on them.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sonoleaf::speech_service {
+
+using HResult = std::int32_t;
+
+// Results. Success codes are >= 0, failures < 0, as callers chain on the sign.
+inline constexpr HResult kOk = 0;
+inline constexpr HResult kFalse = 1;  // success, but nothing (more) to return
+inline constexpr HResult kFail = static_cast<HResult>(0x80004005u);
+inline constexpr HResult kInvalidArg = static_cast<HResult>(0x80070057u);
+inline constexpr HResult kOutOfMemory = static_cast<HResult>(0x8007000Eu);
+inline constexpr HResult kFileNotFound = static_cast<HResult>(0x80070002u);
+inline constexpr HResult kAccessDenied = static_cast<HResult>(0x80070005u);
+inline constexpr HResult kWriteFault = static_cast<HResult>(0x8007001Du);
+inline constexpr HResult kNotInitialised = static_cast<HResult>(0x8004503Du);
+inline constexpr HResult kNoAudioDevice = static_cast<HResult>(0x80045013u);
+inline constexpr HResult kEngineMissing = static_cast<HResult>(0x80045038u);
+inline constexpr HResult kUnbound = static_cast<HResult>(0x80045006u);
+
+constexpr bool Succeeded(HResult hr) { return hr >= 0; }
+constexpr bool Failed(HResult hr) { return hr < 0; }
+
+// Speak flags.
+inline constexpr std::uint32_t kSpeakDefault = 0;
+inline constexpr std::uint32_t kSpeakIsFileName = 4;
+
+// File mode of BindToFile: create, replacing an existing file.
+inline constexpr int kFileModeCreateAlways = 3;
+// Event interest: all events.
+inline constexpr std::uint64_t kAllEvents = ~std::uint64_t{0};
+
+enum class StreamFormatId { WaveFormatEx };
+
+struct WaveFormat {
+    std::uint16_t formatTag = 1;  // PCM
+    std::uint16_t channels = 1;
+    std::uint32_t samplesPerSec = 22050;
+    std::uint32_t avgBytesPerSec = 44100;
+    std::uint16_t blockAlign = 2;
+    std::uint16_t bitsPerSample = 16;
+    std::uint16_t extraSize = 0;
+};
+
+// The category of installed voices, as callers name it.
+inline constexpr char16_t kVoicesCategory[] =
+    u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Speech\\Voices";
+
+class VoiceToken {
+public:
+    virtual ~VoiceToken() = default;
+    // Attribute value by name ("Name", "Gender", "Language"); empty when absent.
+    virtual std::u16string Attribute(const std::u16string& name) const = 0;
+};
+
+class TokenEnumeration {
+public:
+    virtual ~TokenEnumeration() = default;
+    // Hands out up to `count` tokens (only 1 is supported); kFalse once exhausted.
+    virtual HResult Next(std::uint32_t count, std::shared_ptr<VoiceToken>& token,
+                         std::uint32_t* fetched) = 0;
+    virtual std::uint32_t Count() const = 0;
+};
+
+class TokenCategory {
+public:
+    virtual ~TokenCategory() = default;
+    virtual HResult SetId(const std::u16string& categoryId, bool createIfMissing) = 0;
+    // `required` may be null: no required attributes. Attributes are "Key=Value"
+    // pairs separated by ";". Tokens matching `optional` come first.
+    virtual HResult EnumTokens(const char16_t* required, const char16_t* optional,
+                               std::unique_ptr<TokenEnumeration>& tokens) = 0;
+};
+
+class FileStream {
+public:
+    virtual ~FileStream() = default;
+    // A path whose name ends in ".mp3" (any case) is written as MP3 of the same PCM;
+    // any other name as WAV. The file is valid at every moment after binding.
+    virtual HResult BindToFile(const std::u16string& path, int fileMode,
+                               StreamFormatId formatId, const WaveFormat* format,
+                               std::uint64_t eventInterest) = 0;
+    virtual HResult Close() = 0;
+};
+
+class Voice {
+public:
+    virtual ~Voice() = default;
+    virtual HResult SetVolume(std::uint16_t volume) = 0;  // 0..100
+    virtual HResult SetRate(std::int32_t rate) = 0;       // -10..10
+    virtual HResult SetVoice(std::shared_ptr<VoiceToken> token) = 0;  // null: default voice
+    // Null stream: the default audio output.
+    virtual HResult SetOutput(std::shared_ptr<FileStream> stream, bool allowFormatChanges) = 0;
+    // Synchronous. With kSpeakIsFileName the text is a path and the file is read here.
+    virtual HResult Speak(const std::u16string& text, std::uint32_t flags,
+                          std::uint32_t* streamNumber) = 0;
+    // Stops at once and discards what is queued; a Speak in progress returns, and
+    // later Speak calls on this voice return at once. Safe from any thread.
+    virtual HResult Pause() = 0;
+};
+
+class SpeechService {
+public:
+    virtual ~SpeechService() = default;
+    virtual HResult CreateVoice(std::shared_ptr<Voice>& voice) = 0;
+    virtual HResult CreateFileStream(std::shared_ptr<FileStream>& stream) = 0;
+    virtual HResult CreateTokenCategory(std::unique_ptr<TokenCategory>& category) = 0;
+};
+
+// The real service over the installed synthesizers, the PulseAudio default sink and
+// audio files. One per process is enough; it is safe to share between threads.
+std::shared_ptr<SpeechService> CreateSystemSpeechService();
+
+}  // namespace sonoleaf::speech_service

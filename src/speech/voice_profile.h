@@ -1,0 +1,20 @@
+#pragma once
+// The voice profile: what the settings dialog edits and every speech job copies.
+
+#include <atomic>
+#include <cstdint>
+
+namespace sonoleaf {
+
+enum VoiceGender : std::int32_t { Male = 1, Female = 2 };
+enum AudioType : std::int32_t { Mp3 = 1, Wav = 2 };
+
+// Written by the settings dialog, read by job threads: each field is atomic.
+struct VoiceProfile {
+    std::atomic<std::int32_t> volume{80};
+    std::atomic<std::int32_t> speed{-2};
+    std::atomic<std::int32_t> voiceGender{Male};
+    std::atomic<std::int32_t> audioType{Mp3};
+};
+
+}  // namespace sonoleaf

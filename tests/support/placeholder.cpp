@@ -1,0 +1,1 @@
+// Shared test helpers live in this folder.
