@@ -1,3 +1,0 @@
-#include <gtest/gtest.h>
-#include "platform/text/output_names.h"
-TEST(Separator, IsSlash) { EXPECT_EQ(sonoleaf::text::kPathSeparator, u'/'); }
