@@ -1,0 +1,25 @@
+#pragma once
+// Where a voice's samples go while it speaks: the default audio device or a file.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "platform/speech/speech_service.h"
+
+namespace sonoleaf::speech_service {
+
+class AudioOutput {
+public:
+    virtual ~AudioOutput() = default;
+    // How many samples one Write should take at most, so that a pause is noticed
+    // between two writes soon enough.
+    virtual std::size_t SliceSamples() const = 0;
+    virtual HResult Write(std::span<const std::int16_t> samples) = 0;
+    // All was written: let it play to its end.
+    virtual HResult Finish() = 0;
+    // Stopped: drop what has not been heard yet.
+    virtual void Discard() = 0;
+};
+
+}  // namespace sonoleaf::speech_service

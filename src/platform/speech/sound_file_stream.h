@@ -1,0 +1,46 @@
+#pragma once
+// A file stream of the real service: WAV (PCM, 22,050 Hz, 16-bit, mono), or MP3 of
+// the same audio when the file name ends in ".mp3". The file is written as samples
+// arrive, and a WAV header is brought up to date after every write, so the file is
+// valid whenever the writing stops. Safe to use from several threads.
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+
+#include "platform/speech/speech_service.h"
+
+struct sf_private_tag;
+
+namespace sonoleaf::speech_service {
+
+class SoundFileStream final : public FileStream {
+public:
+    SoundFileStream() = default;
+    ~SoundFileStream() override;  // completes an open file
+
+    HResult BindToFile(const std::u16string& path, int fileMode, StreamFormatId formatId,
+                       const WaveFormat* format, std::uint64_t eventInterest) override;
+    HResult Close() override;
+
+    // kUnbound when no file is open; kWriteFault when the file took less than all.
+    HResult Write(std::span<const std::int16_t> samples);
+    bool IsBound() const;
+
+    // Whether a path names an MP3 file: its name ends in ".mp3", in any letter case.
+    static bool IsMp3Path(const std::string& path);
+
+private:
+    struct Closer {
+        void operator()(sf_private_tag* file) const;
+    };
+    HResult CloseLocked();
+
+    mutable std::mutex mutex_;
+    std::unique_ptr<sf_private_tag, Closer> file_;
+    bool writeFailed_ = false;
+};
+
+}  // namespace sonoleaf::speech_service

@@ -1,0 +1,66 @@
+// The real speech service: the voices of every engine that works, voices that speak
+// through them, and file streams.
+
+#include <memory>
+#include <vector>
+
+#include "platform/speech/sound_file_stream.h"
+#include "platform/speech/speech_service.h"
+#include "platform/speech/synthesis_engine.h"
+#include "platform/speech/system_voice.h"
+#include "platform/speech/voice_tokens.h"
+
+namespace sonoleaf::speech_service {
+namespace {
+
+// The synthesizers the service offers voices of, first-ranked first.
+std::vector<std::shared_ptr<SynthesisEngine>> InstalledEngines() {
+    return {EspeakEngine()};
+}
+
+class SystemSpeechService final : public SpeechService {
+public:
+    explicit SystemSpeechService(const std::vector<std::shared_ptr<SynthesisEngine>>& engines) {
+        for (const auto& engine : engines) {
+            if (!engine || Failed(engine->Status())) continue;
+            for (EngineVoice& voice : engine->Voices())
+                tokens_.push_back(std::make_shared<EngineVoiceToken>(engine, std::move(voice)));
+        }
+        if (!tokens_.empty()) status_ = kOk;
+    }
+
+    HResult CreateVoice(std::shared_ptr<Voice>& voice) override {
+        if (Failed(status_)) return status_;
+        voice = std::make_shared<SystemVoice>(tokens_.front());
+        return kOk;
+    }
+
+    HResult CreateFileStream(std::shared_ptr<FileStream>& stream) override {
+        if (Failed(status_)) return status_;
+        stream = std::make_shared<SoundFileStream>();
+        return kOk;
+    }
+
+    HResult CreateTokenCategory(std::unique_ptr<TokenCategory>& category) override {
+        if (Failed(status_)) return status_;
+        category = std::make_unique<VoiceCategory>(tokens_, status_);
+        return kOk;
+    }
+
+private:
+    TokenList tokens_;  // in the service's ranking; the first is the default voice
+    HResult status_ = kEngineMissing;
+};
+
+}  // namespace
+
+std::shared_ptr<SpeechService> CreateSpeechService(
+    std::vector<std::shared_ptr<SynthesisEngine>> engines) {
+    return std::make_shared<SystemSpeechService>(engines);
+}
+
+std::shared_ptr<SpeechService> CreateSystemSpeechService() {
+    return CreateSpeechService(InstalledEngines());
+}
+
+}  // namespace sonoleaf::speech_service

@@ -1,0 +1,241 @@
+#include "platform/speech/system_voice.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "platform/speech/pulse_output.h"
+#include "platform/speech/sound_file_stream.h"
+#include "platform/speech/text_pieces.h"
+#include "platform/text/byte_text.h"
+#include "platform/text/text_convert.h"
+
+namespace sonoleaf::speech_service {
+namespace {
+
+// Synthesis runs ahead of the output by at most this much audio.
+constexpr std::size_t kMaxQueuedSamples = static_cast<std::size_t>(kSampleRate) * 20;
+// A text file larger than this is not read.
+constexpr std::uintmax_t kMaxTextFileBytes = std::uintmax_t{1} << 30;
+
+class FileOutput final : public AudioOutput {
+public:
+    explicit FileOutput(std::shared_ptr<SoundFileStream> stream) : stream_(std::move(stream)) {}
+    std::size_t SliceSamples() const override { return kSampleRate; }
+    HResult Write(std::span<const std::int16_t> samples) override {
+        return stream_->Write(samples);
+    }
+    HResult Finish() override { return kOk; }
+    void Discard() override {}
+
+private:
+    std::shared_ptr<SoundFileStream> stream_;
+};
+
+void ApplyVolume(std::vector<std::int16_t>& samples, std::uint16_t volume) {
+    if (volume >= 100) return;
+    for (std::int16_t& sample : samples)
+        sample = static_cast<std::int16_t>(static_cast<std::int32_t>(sample) * volume / 100);
+}
+
+HResult ReadFile(const std::string& path, std::string& bytes) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (error) return kFileNotFound;
+    if (size > kMaxTextFileBytes) return kOutOfMemory;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return kAccessDenied;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return in.bad() ? kFail : kOk;
+}
+
+}  // namespace
+
+SystemVoice::SystemVoice(std::shared_ptr<EngineVoiceToken> defaultToken)
+    : defaultToken_(std::move(defaultToken)), token_(defaultToken_) {}
+
+HResult SystemVoice::SetVolume(std::uint16_t volume) {
+    if (volume > 100) return kInvalidArg;
+    volume_.store(volume);
+    return kOk;
+}
+
+HResult SystemVoice::SetRate(std::int32_t rate) {
+    if (rate < -10 || rate > 10) return kInvalidArg;
+    rate_.store(rate);
+    return kOk;
+}
+
+HResult SystemVoice::SetVoice(std::shared_ptr<VoiceToken> token) {
+    std::shared_ptr<EngineVoiceToken> chosen = defaultToken_;
+    if (token) {
+        chosen = std::dynamic_pointer_cast<EngineVoiceToken>(token);
+        if (!chosen) return kInvalidArg;  // a token of another service
+    }
+    std::lock_guard lock(settingsMutex_);
+    token_ = std::move(chosen);
+    return kOk;
+}
+
+HResult SystemVoice::SetOutput(std::shared_ptr<FileStream> stream, bool /*allowFormatChanges*/) {
+    std::shared_ptr<SoundFileStream> file;
+    if (stream) {
+        file = std::dynamic_pointer_cast<SoundFileStream>(stream);
+        if (!file) return kInvalidArg;
+    }
+    std::lock_guard lock(settingsMutex_);
+    stream_ = std::move(file);
+    return kOk;
+}
+
+HResult SystemVoice::Pause() {
+    paused_.store(true);
+    stop_.store(true);
+    std::lock_guard lock(queueMutex_);
+    if (queue_ != nullptr) {
+        // Taking the queue's lock orders this wake-up after any wait that began.
+        std::lock_guard wake(queue_->mutex);
+        queue_->changed.notify_all();
+    }
+    return kOk;
+}
+
+HResult SystemVoice::TextToSpeak(const std::u16string& text, std::uint32_t flags,
+                                 std::string& utf8) const {
+    if ((flags & kSpeakIsFileName) == 0) {
+        utf8 = text::TextForSynthesis(text);
+        return kOk;
+    }
+    if (text.empty()) return kInvalidArg;
+    std::string bytes;
+    if (const HResult hr = ReadFile(text::ToNarrow(text), bytes); Failed(hr)) return hr;
+    const std::u16string decoded = text::DecodeTextFile(bytes);
+    bytes = {};
+    utf8 = text::TextForSynthesis(decoded);
+    return kOk;
+}
+
+HResult SystemVoice::Speak(const std::u16string& text, std::uint32_t flags,
+                           std::uint32_t* streamNumber) {
+    if (streamNumber != nullptr) *streamNumber = 1;
+    if (paused_.load()) return kOk;
+    std::lock_guard speaking(speakMutex_);
+    stop_.store(false);
+    if (paused_.load()) return kOk;  // paused while waiting for an earlier Speak
+
+    std::shared_ptr<EngineVoiceToken> token;
+    std::shared_ptr<SoundFileStream> stream;
+    {
+        std::lock_guard lock(settingsMutex_);
+        token = token_;
+        stream = stream_;
+    }
+    if (!token) return kEngineMissing;
+    if (const HResult status = token->Engine()->Status(); Failed(status)) return status;
+
+    std::string utf8;
+    if (const HResult hr = TextToSpeak(text, flags, utf8); Failed(hr)) return hr;
+
+    std::unique_ptr<AudioOutput> output;
+    if (stream) {
+        if (!stream->IsBound()) return kUnbound;
+        output = std::make_unique<FileOutput>(stream);
+    } else {
+        std::unique_ptr<PulseOutput> pulse;
+        if (const HResult hr = PulseOutput::Open(pulse); Failed(hr)) return hr;
+        output = std::move(pulse);
+    }
+
+    Queue queue;
+    {
+        std::lock_guard lock(queueMutex_);
+        queue_ = &queue;
+    }
+    HResult result = kOk;
+    {
+        std::jthread producer([&] { Produce(utf8, *token, queue); });
+        result = Consume(*output, queue);
+        StopSpeaking(queue);
+    }
+    {
+        std::lock_guard lock(queueMutex_);
+        queue_ = nullptr;
+    }
+    if (paused_.load()) {
+        output->Discard();
+        return kOk;
+    }
+    if (Succeeded(result)) result = queue.result;
+    if (Succeeded(result)) {
+        result = output->Finish();
+    } else {
+        output->Discard();
+    }
+    return result;
+}
+
+void SystemVoice::Produce(const std::string& text, const EngineVoiceToken& token, Queue& queue) {
+    const bool ssml = TextPieces::LooksLikeMarkup(text);
+    TextPieces pieces(text, ssml);
+    TextPiece piece;
+    HResult result = kOk;
+    while (!stop_.load() && pieces.Next(piece)) {
+        SynthesisRequest request;
+        request.text = piece.text;
+        request.ssml = ssml;
+        request.endsSentence = piece.endsSentence;
+        request.voiceId = token.VoiceId();
+        request.speed = std::pow(3.0, rate_.load() / 10.0);
+        std::vector<std::int16_t> samples;
+        result = token.Engine()->Synthesize(request, samples, stop_);
+        if (Failed(result) || stop_.load()) break;
+        if (samples.empty()) continue;
+        std::unique_lock lock(queue.mutex);
+        queue.changed.wait(lock, [&] {
+            return stop_.load() || queue.pieces.empty() || queue.samples < kMaxQueuedSamples;
+        });
+        if (stop_.load()) break;
+        queue.samples += samples.size();
+        queue.pieces.push_back(std::move(samples));
+        queue.changed.notify_all();
+    }
+    std::lock_guard lock(queue.mutex);
+    queue.finished = true;
+    queue.result = result;
+    queue.changed.notify_all();
+}
+
+HResult SystemVoice::Consume(AudioOutput& output, Queue& queue) {
+    for (;;) {
+        std::vector<std::int16_t> samples;
+        {
+            std::unique_lock lock(queue.mutex);
+            queue.changed.wait(lock,
+                               [&] { return stop_.load() || !queue.pieces.empty() || queue.finished; });
+            if (stop_.load() || queue.pieces.empty()) return kOk;
+            samples = std::move(queue.pieces.front());
+            queue.pieces.pop_front();
+            queue.samples -= samples.size();
+            queue.changed.notify_all();
+        }
+        ApplyVolume(samples, volume_.load());
+        const std::size_t slice = output.SliceSamples();
+        for (std::size_t at = 0; at < samples.size(); at += slice) {
+            if (stop_.load()) return kOk;
+            const std::size_t count = std::min(slice, samples.size() - at);
+            if (const HResult hr = output.Write({samples.data() + at, count}); Failed(hr))
+                return hr;
+        }
+    }
+}
+
+void SystemVoice::StopSpeaking(Queue& queue) {
+    stop_.store(true);
+    std::lock_guard lock(queue.mutex);
+    queue.changed.notify_all();
+}
+
+}  // namespace sonoleaf::speech_service

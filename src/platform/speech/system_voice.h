@@ -1,0 +1,68 @@
+#pragma once
+// A voice of the real service. Speak synthesizes the text piece by piece on a helper
+// thread while the calling thread writes or plays the samples, so the synthesizer
+// is held only for one piece at a time and output never waits on synthesis of the
+// whole text.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/speech/audio_output.h"
+#include "platform/speech/speech_service.h"
+#include "platform/speech/voice_tokens.h"
+
+namespace sonoleaf::speech_service {
+
+class SoundFileStream;
+
+class SystemVoice final : public Voice {
+public:
+    explicit SystemVoice(std::shared_ptr<EngineVoiceToken> defaultToken);
+
+    HResult SetVolume(std::uint16_t volume) override;
+    HResult SetRate(std::int32_t rate) override;
+    HResult SetVoice(std::shared_ptr<VoiceToken> token) override;
+    HResult SetOutput(std::shared_ptr<FileStream> stream, bool allowFormatChanges) override;
+    HResult Speak(const std::u16string& text, std::uint32_t flags,
+                  std::uint32_t* streamNumber) override;
+    HResult Pause() override;
+
+private:
+    // The synthesized audio waiting for output, bounded in length.
+    struct Queue {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::deque<std::vector<std::int16_t>> pieces;
+        std::size_t samples = 0;
+        bool finished = false;
+        HResult result = kOk;
+    };
+
+    HResult TextToSpeak(const std::u16string& text, std::uint32_t flags, std::string& utf8) const;
+    void Produce(const std::string& text, const EngineVoiceToken& token, Queue& queue);
+    HResult Consume(AudioOutput& output, Queue& queue);
+    void StopSpeaking(Queue& queue);
+
+    const std::shared_ptr<EngineVoiceToken> defaultToken_;
+    std::atomic<std::uint16_t> volume_{100};
+    std::atomic<std::int32_t> rate_{0};
+    std::atomic<bool> paused_{false};
+    // Set by a pause, or when the output fails: ends the synthesis of this Speak.
+    std::atomic<bool> stop_{false};
+
+    std::mutex settingsMutex_;
+    std::shared_ptr<EngineVoiceToken> token_;
+    std::shared_ptr<SoundFileStream> stream_;
+
+    std::mutex speakMutex_;  // one Speak at a time
+    std::mutex queueMutex_;  // guards queue_
+    Queue* queue_ = nullptr;  // the queue of the Speak in progress
+};
+
+}  // namespace sonoleaf::speech_service
