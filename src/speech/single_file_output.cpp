@@ -1,0 +1,29 @@
+#include "platform/text/output_names.h"
+#include "speech/speech_engine.h"
+
+namespace sonoleaf {
+namespace {
+
+// The folder as typed, the separator twice (read as one), then the name.
+std::u16string InFolder(const std::u16string& folder, const std::u16string& name) {
+    std::u16string path = folder;
+    path += text::kPathSeparator;
+    path += text::kPathSeparator;
+    path += name;
+    return path;
+}
+
+}  // namespace
+
+void SpeechEngine::MakeAudioFromText(std::u16string text, std::u16string folder) {
+    const std::u16string outputPath = InFolder(folder, text::MakeTimeStamp() + AudioExtension());
+    RenderTextToFile(std::move(text), outputPath, true);
+}
+
+void SpeechEngine::MakeAudioFromTextFile(std::u16string sourcePath, std::u16string folder) {
+    const std::u16string outputPath =
+        InFolder(folder, text::OutputBaseName(sourcePath) + AudioExtension());
+    RenderTextFileToFile(std::move(sourcePath), outputPath);
+}
+
+}  // namespace sonoleaf

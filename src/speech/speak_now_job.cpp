@@ -1,0 +1,32 @@
+#include "jobs/alert.h"
+#include "jobs/job_procedures.h"
+#include "speech/speech_engine.h"
+
+namespace sonoleaf {
+
+namespace ss = speech_service;
+
+void SpeakNowJob(JobHost& host) {
+    std::atomic<std::int32_t>& busy = host.BusyFlag(Job::SpeakNow);
+    busy = 1;
+    const std::u16string text = host.ReadControlText(kTypedTextEdit);
+    // Only for the window's own check of the number field; the outcome is not used.
+    host.SaveData();
+
+    SpeechEngine& engine = host.Engine();
+    const VoiceProfile& profile = host.Profile();
+    std::shared_ptr<ss::Voice> voice;
+    if (ss::Succeeded(engine.Service().CreateVoice(voice)) && voice) {
+        const LiveVoiceRegistration live(engine.liveVoice, voice);
+        voice->SetVolume(static_cast<std::uint16_t>(profile.volume.load()));
+        voice->SetRate(profile.speed.load());
+        engine.SelectVoiceByGender(*voice, profile.voiceGender.load());
+        voice->Speak(text, ss::kSpeakDefault, nullptr);
+    }
+    voice.reset();
+
+    busy = 0;
+    ShowAlert("Text to Speech operation Completed");
+}
+
+}  // namespace sonoleaf
