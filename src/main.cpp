@@ -1,1 +1,6 @@
-int main() { return 0; }
+#include "app/sonoleaf_app.h"
+
+int main(int argc, char** argv) {
+    sonoleaf::CSonoleafApp app;
+    return app.Run(argc, argv);
+}

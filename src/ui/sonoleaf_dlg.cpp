@@ -1,0 +1,284 @@
+#include "ui/sonoleaf_dlg.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QUrl>
+#include <array>
+#include <utility>
+
+#include "jobs/job_procedures.h"
+#include "platform/dialogs/browse_edit.h"
+#include "platform/dialogs/control_builder.h"
+#include "platform/dialogs/data_exchange.h"
+#include "platform/dialogs/gui_thread.h"
+#include "platform/dialogs/icon_layout.h"
+#include "platform/dialogs/message_box.h"
+#include "platform/dialogs/multi_line_edit.h"
+#include "platform/dialogs/qt_text.h"
+#include "speech/speech_engine.h"
+#include "ui/about_dlg.h"
+#include "ui/art.h"
+#include "ui/control_ids.h"
+#include "ui/templates.h"
+#include "ui/voice_setting.h"
+
+namespace sonoleaf {
+
+using namespace ui;
+
+namespace {
+
+inline constexpr char kHelpFileName[] = "Sonoleaf_Help.chm";
+
+// Message map: control id -> handler, connected once at initialisation.
+using Handler = void (*)(CSonoleafDlg&);
+const std::array<std::pair<int, Handler>, 11> kMessageMap{{
+    {kConvertPdfButton, [](CSonoleafDlg& w) { w.LaunchJob(Job::PdfToText); }},
+    {kSpeakNowButton, [](CSonoleafDlg& w) { w.LaunchJob(Job::SpeakNow); }},
+    {kMakeAudioButton, [](CSonoleafDlg& w) { w.LaunchJob(Job::MakeAudio); }},
+    {kVoiceSettingButton, [](CSonoleafDlg& w) { w.LaunchJob(Job::VoiceSetting); }},
+    {kSpeakFileButton, [](CSonoleafDlg& w) { w.LaunchJob(Job::SpeakFile); }},
+    {kFileToAudioButton, [](CSonoleafDlg& w) { w.LaunchJob(Job::FileToAudio); }},
+    {kStopButton, [](CSonoleafDlg& w) { w.OnStopButton(); }},
+    {kLengthListButton, [](CSonoleafDlg& w) { w.LaunchJob(Job::LengthList); }},
+    {kTitleListButton, [](CSonoleafDlg& w) { w.LaunchJob(Job::TitleList); }},
+    {kHelpButton, [](CSonoleafDlg& w) { w.OnHelpButton(); }},
+    {kAboutButton, [](CSonoleafDlg& w) { w.OnAboutButton(); }},
+}};
+
+// Polls of the shutdown join; Stop is repeated between them, as a job may have
+// created its voice after the first Stop.
+constexpr int kJoinPollMs = 20;
+constexpr int kStopRepeatMs = 100;
+
+}  // namespace
+
+CSonoleafDlg::CSonoleafDlg(std::shared_ptr<speech_service::SpeechService> service)
+    : TemplateDialog(MainWindowTemplate(), IconFor),
+      appIcon(IconFor(kAppIcon)),
+      speechEngine(std::make_unique<SpeechEngine>(std::move(service))) {
+    // A new window serves its jobs' boxes (an earlier window may have refused them
+    // while it shut down).
+    dialogs::SetMessageBoxesRefused(false);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    BindControls();
+    for (const auto& [id, handler] : kMessageMap) {
+        if (auto* button = ControlAs<QAbstractButton>(id)) {
+            connect(button, &QAbstractButton::clicked, this,
+                    [this, handler = handler] { handler(*this); });
+        }
+    }
+    OnInitDialog();
+}
+
+CSonoleafDlg::~CSonoleafDlg() {
+    ShutDown();
+}
+
+void CSonoleafDlg::BindControls() {
+    typedTextEdit = ControlAs<dialogs::MultiLineEdit>(kTypedTextEdit);
+    pdfSourceBrowse = ControlAs<dialogs::BrowseEdit>(kPdfSourceBrowse);
+    textFolderBrowse = ControlAs<dialogs::BrowseEdit>(kTextFolderBrowse);
+    textSourceBrowse = ControlAs<dialogs::BrowseEdit>(kTextSourceBrowse);
+    audioFolderBrowse = ControlAs<dialogs::BrowseEdit>(kAudioFolderBrowse);
+    charLengthEdit = ControlAs<QLineEdit>(kCharLengthEdit);
+    pdfHeading = ControlAs<QLabel>(kPdfHeading);
+    audioHeading = ControlAs<QLabel>(kAudioHeading);
+    startNumberEdit = ControlAs<QLineEdit>(kStartNumberEdit);
+}
+
+void CSonoleafDlg::OnInitDialog() {
+    DoDataExchange(false);
+
+    headingFont = QFont(QStringLiteral("Arial"));
+    headingFont.setPointSize(15);
+    pdfHeading->setFont(headingFont);
+    audioHeading->setFont(headingFont);
+
+    background_ = Bitmap(kBackgroundBitmap);
+    update();
+
+    voiceSetting = std::make_unique<VoiceSetting>();
+
+    for (Job job : {Job::VoiceSetting, Job::PdfToText, Job::SpeakNow, Job::MakeAudio,
+                    Job::SpeakFile, Job::FileToAudio, Job::LengthList, Job::TitleList}) {
+        BusyFlag(job).store(0);
+    }
+
+    setWindowIcon(appIcon);
+    if (QWidget* first = Control(kConvertPdfButton)) first->setFocus(Qt::OtherFocusReason);
+}
+
+bool CSonoleafDlg::DoDataExchange(bool save) {
+    if (charLengthEdit.isNull()) return true;
+    return dialogs::ExchangeInteger(save, *charLengthEdit, charLengthValue);
+}
+
+std::u16string CSonoleafDlg::ReadControlText(int controlId) {
+    std::u16string text;
+    dialogs::RunOnGuiThread([&] {
+        if (const QWidget* control = Control(controlId)) {
+            text = dialogs::ToU16(dialogs::ControlText(*control));
+        }
+    });
+    return text;
+}
+
+bool CSonoleafDlg::SaveData() {
+    bool saved = false;
+    dialogs::RunOnGuiThread([&] { saved = DoDataExchange(true); });
+    return saved;
+}
+
+void CSonoleafDlg::ShowVoiceSettingDialog() {
+    dialogs::OpenAndWait([this]() -> QDialog* {
+        if (ShuttingDown() || !voiceSetting) return nullptr;
+        voiceSetting->Open();
+        return voiceSetting.get();
+    });
+}
+
+VoiceProfile& CSonoleafDlg::Profile() {
+    return *voiceSetting;
+}
+
+SpeechEngine& CSonoleafDlg::Engine() {
+    return *speechEngine;
+}
+
+std::atomic<std::int32_t>& CSonoleafDlg::BusyFlag(Job job) {
+    switch (job) {
+        case Job::VoiceSetting:
+            return voiceSettingBusy;
+        case Job::PdfToText:
+            return pdfToTextBusy;
+        case Job::SpeakNow:
+            return speakNowBusy;
+        case Job::MakeAudio:
+            return makeAudioBusy;
+        case Job::SpeakFile:
+            return speakFileBusy;
+        case Job::FileToAudio:
+            return fileToAudioBusy;
+        case Job::LengthList:
+            return lengthListBusy;
+        case Job::TitleList:
+            return titleListBusy;
+    }
+    return voiceSettingBusy;
+}
+
+void CSonoleafDlg::LaunchJob(Job job) {
+    if (ShuttingDown()) return;
+    const JobProcedure procedure = ProcedureFor(job);
+    if (procedure == nullptr) return;
+    jobRunner.Launch(BusyFlag(job), [this, procedure] { procedure(*this); });
+}
+
+void CSonoleafDlg::OnStopButton() {
+    StopTtsProcess(*this);
+}
+
+void CSonoleafDlg::OnHelpButton() {
+    // Resolved against the current directory, as the shell would; whatever the
+    // desktop does with a missing file is all the user sees.
+    QDesktopServices::openUrl(
+        QUrl::fromLocalFile(QDir::current().absoluteFilePath(QString::fromUtf8(kHelpFileName))));
+}
+
+void CSonoleafDlg::OnAboutButton() {
+    CAboutDlg about(this);
+    about.setWindowModality(Qt::WindowModal);  // alerts of running jobs stay usable
+    about.exec();
+}
+
+void CSonoleafDlg::OnSysCommand(unsigned commandId, long) {
+    if ((commandId & 0xFFF0) == kIdmAboutBox) {
+        OnAboutButton();
+        return;
+    }
+    switch (commandId & 0xFFF0) {
+        case kScMinimize:
+            showMinimized();
+            break;
+        case kScClose:
+            close();
+            break;
+        default:
+            break;
+    }
+}
+
+std::unique_ptr<QMenu> CSonoleafDlg::CreateSystemMenu() {
+    auto menu = std::make_unique<QMenu>(this);
+    menu->setObjectName(QStringLiteral("systemMenu"));
+    const auto add = [this, &menu](const QString& text, unsigned command) {
+        QAction* action = menu->addAction(text);
+        action->setData(command);
+        connect(action, &QAction::triggered, this, [this, command] { OnSysCommand(command); });
+    };
+    add(tr("Minimise"), kScMinimize);
+    add(tr("Close"), kScClose);
+    add(QStringLiteral("About"), kIdmAboutBox);
+    return menu;
+}
+
+void CSonoleafDlg::contextMenuEvent(QContextMenuEvent* event) {
+    const std::unique_ptr<QMenu> menu = CreateSystemMenu();
+    const QPoint at = event->reason() == QContextMenuEvent::Mouse ? event->globalPos()
+                                                                  : mapToGlobal(QPoint(0, 0));
+    menu->exec(at);
+}
+
+void CSonoleafDlg::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (isMinimized()) {
+        // Linux never paints a minimised window; kept for platforms that do.
+        const QSize iconSize(32, 32);
+        painter.drawPixmap(dialogs::CentredIconOrigin(size(), iconSize), appIcon.pixmap(iconSize));
+        return;
+    }
+    if (!background_.isNull()) painter.drawTiledPixmap(rect(), background_);
+}
+
+void CSonoleafDlg::done(int result) {
+    TemplateDialog::done(result);
+    ShutDown();
+}
+
+void CSonoleafDlg::ShutDown() {
+    if (shutDownDone_ || shuttingDown_.exchange(true)) return;
+    dialogs::SetMessageBoxesRefused(true);
+    StopTtsProcess(*this);
+    dialogs::CloseAllMessageBoxes();
+    if (voiceSetting && voiceSetting->isVisible()) voiceSetting->OnCancel();
+
+    QElapsedTimer sinceStop;
+    sinceStop.start();
+    jobRunner.JoinAll([this, &sinceStop] {
+        if (QCoreApplication::instance() != nullptr) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, kJoinPollMs);
+        }
+        if (sinceStop.elapsed() >= kStopRepeatMs) {
+            StopTtsProcess(*this);
+            dialogs::CloseAllMessageBoxes();
+            sinceStop.restart();
+        }
+    });
+
+    voiceSetting.reset();
+    speechEngine.reset();
+    shutDownDone_ = true;
+}
+
+}  // namespace sonoleaf

@@ -1,0 +1,17 @@
+#pragma once
+// The dialog templates of the program's three windows.
+
+#include "platform/dialogs/dialog_template.h"
+
+namespace sonoleaf::ui {
+
+const dialogs::DialogTemplate& MainWindowTemplate();    // 102
+const dialogs::DialogTemplate& VoiceSettingTemplate();  // 130
+const dialogs::DialogTemplate& AboutTemplate();         // 100
+
+// The maker's notice and contact line.
+inline constexpr char kMakerNotice[] = "Sonoleaf Team";
+inline constexpr char kAboutNotice[] = "Free software";
+inline constexpr char kContactLine[] = "Ideas and bug reports: the project's issue list";
+
+}  // namespace sonoleaf::ui

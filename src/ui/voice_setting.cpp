@@ -1,0 +1,75 @@
+#include "ui/voice_setting.h"
+
+#include <QAbstractButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <array>
+#include <utility>
+
+#include "ui/art.h"
+#include "ui/control_ids.h"
+#include "ui/templates.h"
+
+namespace sonoleaf {
+
+using ui::kFemaleRadio;
+using ui::kMaleRadio;
+using ui::kMp3Radio;
+using ui::kSpeedTrackbar;
+using ui::kVolumeTrackbar;
+using ui::kWavRadio;
+
+namespace {
+
+using Handler = void (VoiceSetting::*)();
+const std::array<std::pair<int, Handler>, 2> kMessageMap{{
+    {dialogs::kIdOk, &VoiceSetting::OnOK},
+    {dialogs::kIdCancel, &VoiceSetting::OnCancel},
+}};
+
+}  // namespace
+
+VoiceSetting::VoiceSetting() : TemplateDialog(ui::VoiceSettingTemplate(), ui::IconFor) {
+    setWindowIcon(ui::IconFor(ui::kAppIcon));
+    for (const auto& [id, handler] : kMessageMap) {
+        if (auto* button = ControlAs<QAbstractButton>(id)) {
+            connect(button, &QAbstractButton::clicked, this,
+                    [this, handler] { (this->*handler)(); });
+        }
+    }
+}
+
+bool VoiceSetting::DoDataExchange(bool) {
+    volumeTrackbar = ControlAs<QSlider>(kVolumeTrackbar);
+    speedTrackbar = ControlAs<QSlider>(kSpeedTrackbar);
+    maleButton = ControlAs<QRadioButton>(kMaleRadio);
+    femaleButton = ControlAs<QRadioButton>(kFemaleRadio);
+    mp3Button = ControlAs<QRadioButton>(kMp3Radio);
+    wavButton = ControlAs<QRadioButton>(kWavRadio);
+
+    volumeTrackbar->setRange(0, 100);
+    volumeTrackbar->setValue(volume.load());
+    speedTrackbar->setRange(-10, 10);
+    speedTrackbar->setValue(speed.load());
+    (voiceGender.load() == Male ? maleButton : femaleButton)->setChecked(true);
+    (audioType.load() == Mp3 ? mp3Button : wavButton)->setChecked(true);
+    return true;
+}
+
+void VoiceSetting::OnOK() {
+    volume.store(volumeTrackbar->value());
+    speed.store(speedTrackbar->value());
+    voiceGender.store(maleButton->isChecked() ? Male : Female);
+    audioType.store(mp3Button->isChecked() ? Mp3 : Wav);
+    TemplateDialog::OnOK();
+}
+
+void VoiceSetting::Open() {
+    DoDataExchange(false);
+    if (QWidget* first = Control(kMaleRadio)) first->setFocus(Qt::OtherFocusReason);
+    show();
+    raise();
+    activateWindow();
+}
+
+}  // namespace sonoleaf
