@@ -37,5 +37,10 @@ check-tsan: setup
 check-asan: setup
 	@$(MAKE) --no-print-directory test BUILD=build-asan CMAKE_FLAGS="-DSONOLEAF_SANITIZE=address"
 
+FUZZ_SECONDS ?= 60
+fuzz: setup
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONOLEAF_FUZZ=ON >/dev/null
+	@./scripts/run-fuzzers build-fuzz $(FUZZ_SECONDS)
+
 clean:
 	rm -rf build build-tsan build-asan build-fuzz

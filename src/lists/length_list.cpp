@@ -1,0 +1,50 @@
+// The audio list by character length: the file cut every N bytes, one audio file per
+// chunk, numbered from 1.
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "jobs/alert.h"
+#include "lists/list_file_path.h"
+#include "lists/source_file.h"
+#include "platform/text/byte_text.h"
+#include "platform/text/output_names.h"
+#include "speech/speech_engine.h"
+
+namespace sonoleaf {
+
+void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string outputFolder,
+                                         std::int32_t charLength) {
+    const std::u16string stem = text::FileStem(textPath);
+    const std::u16string extension = AudioExtension();  // one audio type for the whole run
+    std::int64_t fileNumber = 0;
+    std::u16string chunk;
+    std::int32_t byteCount = 0;
+
+    // A cut names the next file and renders the chunk, unless Stop has ended the run;
+    // its number is used up either way, and the file is still read to its end.
+    auto cut = [&] {
+        ++fileNumber;
+        std::u16string path = ListFilePath(outputFolder, stem, fileNumber, extension);
+        if (lengthListRunning) {
+            RenderTextToFile(std::move(chunk), std::move(path), false);
+        }
+        chunk.clear();
+        byteCount = 0;
+    };
+
+    if (charLength >= 1) {
+        SourceFile file(textPath);
+        for (std::string_view block = file.ReadBlock(); !block.empty(); block = file.ReadBlock()) {
+            for (char byte : block) {
+                chunk += text::ByteToChar(static_cast<unsigned char>(byte));
+                if (++byteCount == charLength) cut();
+            }
+        }
+        // The bytes after the last full chunk make one more file, so no text is lost.
+        if (byteCount > 0) cut();
+    }
+    ShowAlertText(u"Text file to Audio List operation done");
+}
+
+}  // namespace sonoleaf

@@ -1,0 +1,60 @@
+// The audio list by titles: one audio file per "<title>" ... "</title>" pair, numbered
+// from the starting number.
+#include <cstdint>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "jobs/alert.h"
+#include "lists/list_file_path.h"
+#include "lists/source_file.h"
+#include "lists/title_scan.h"
+#include "platform/text/byte_text.h"
+#include "platform/text/output_names.h"
+#include "speech/speech_engine.h"
+
+namespace sonoleaf {
+
+void SpeechEngine::MakeAudioListByTitles(std::u16string textPath, std::u16string outputFolder,
+                                         std::int32_t startNumber) {
+    // The whole file, held as bytes in which the tags are searched. A passage's wide
+    // text (one character per byte, same positions) is made from its bytes when it is
+    // handed over, rather than holding the whole file a second time as wide text: the
+    // same characters, a third of the memory. A file too large to hold counts as one
+    // that did not open.
+    std::string bytes;
+    try {
+        bytes = ReadAllBytes(textPath);
+    } catch (const std::bad_alloc&) {
+        bytes = std::string();
+    }
+
+    if (!titleListRunning) {
+        ShowAlert("There is no <title>...</title> tag found");
+        return;
+    }
+
+    const std::u16string stem = text::FileStem(textPath);
+    const std::u16string extension = AudioExtension();  // one audio type for the whole run
+    std::int64_t fileNumber = startNumber;
+    bool found = false;
+    std::size_t position = 0;
+    while (const std::optional<TitlePair> pair = FindTitlePair(bytes, position)) {
+        if (!titleListRunning) break;
+        std::u16string path = ListFilePath(outputFolder, stem, fileNumber, extension);
+        ++fileNumber;
+        // An empty passage writes no file, but its number is used up all the same.
+        const std::string_view passage = std::string_view(bytes).substr(
+            pair->passageBegin, pair->passageEnd - pair->passageBegin);
+        RenderTextToFile(text::BytesToText(passage), std::move(path), false);
+        found = true;
+        position = pair->next;
+        if (!titleListRunning) break;
+    }
+    ShowAlert(found ? "Audio list by given <title>...</title> tag completed"
+                    : "There is no <title>...</title> tag found");
+}
+
+}  // namespace sonoleaf

@@ -1,0 +1,27 @@
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "jobs/alert.h"
+#include "jobs/job_procedures.h"
+#include "pdf/pdf_to_text.h"
+
+namespace sonoleaf {
+
+// The conversion reports its own result, so the job has no closing message: its flag
+// drops once that result (or the validation message) has been dismissed.
+void PdfToTextJob(JobHost& host) {
+    std::atomic<std::int32_t>& busy = host.BusyFlag(Job::PdfToText);
+    busy = 1;
+    std::u16string pdfPath = host.ReadControlText(kPdfSourceBrowse);
+    std::u16string folder = host.ReadControlText(kTextFolderBrowse);
+    if (pdfPath.empty() || folder.empty()) {
+        ShowAlert("You have to give both input and output path");
+    } else {
+        ConvertPdfToText(std::move(pdfPath), std::move(folder));
+    }
+    busy = 0;
+}
+
+}  // namespace sonoleaf

@@ -1,0 +1,125 @@
+#include "platform/process/run_program.h"
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+
+extern char** environ;
+
+namespace sonoleaf::process {
+namespace {
+
+bool IsExecutableFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           ::access(path.c_str(), X_OK) == 0;
+}
+
+// The search path as execvp would use it when PATH is not set.
+std::string SearchPath() {
+    if (const char* path = std::getenv("PATH")) return path;
+    return "/usr/local/bin:/usr/bin:/bin";
+}
+
+// Owns the spawn attributes; resets the child's signal mask and dispositions so that
+// whatever this thread blocks or ignores does not leak into the converter.
+class SpawnAttributes {
+  public:
+    SpawnAttributes() {
+        ok_ = ::posix_spawnattr_init(&attr_) == 0;
+        if (!ok_) return;
+        sigset_t none;
+        sigset_t all;
+        sigemptyset(&none);
+        sigfillset(&all);
+        ::posix_spawnattr_setsigmask(&attr_, &none);
+        ::posix_spawnattr_setsigdefault(&attr_, &all);
+        ::posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    }
+    ~SpawnAttributes() {
+        if (ok_) ::posix_spawnattr_destroy(&attr_);
+    }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+    const posix_spawnattr_t* Get() const { return ok_ ? &attr_ : nullptr; }
+
+  private:
+    posix_spawnattr_t attr_{};
+    bool ok_ = false;
+};
+
+}  // namespace
+
+std::optional<std::string> FindProgram(std::string_view program) {
+    if (program.empty()) return std::nullopt;
+    const std::string name(program);
+    if (name.find('/') != std::string::npos) {
+        if (IsExecutableFile(name)) return name;
+        return std::nullopt;
+    }
+    if (IsExecutableFile("./" + name)) return "./" + name;
+    const std::string path = SearchPath();
+    std::size_t begin = 0;
+    while (begin <= path.size()) {
+        std::size_t end = path.find(':', begin);
+        if (end == std::string::npos) end = path.size();
+        const std::string_view dir = std::string_view(path).substr(begin, end - begin);
+        // An empty entry names the current directory.
+        std::string candidate = dir.empty() ? "." : std::string(dir);
+        candidate += '/';
+        candidate += name;
+        if (IsExecutableFile(candidate)) return candidate;
+        begin = end + 1;
+    }
+    return std::nullopt;
+}
+
+RunResult RunAndWait(std::string_view program, const std::vector<std::string>& arguments) {
+    RunResult result;
+    const std::optional<std::string> path = FindProgram(program);
+    if (!path) {
+        result.startError = ENOENT;
+        return result;
+    }
+
+    std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+
+    SpawnAttributes attributes;
+    pid_t child = 0;
+    const int started =
+        ::posix_spawn(&child, path->c_str(), nullptr, attributes.Get(), argv.data(), environ);
+    if (started != 0) {
+        result.startError = started;
+        return result;
+    }
+
+    int status = 0;
+    pid_t waited = 0;
+    do {
+        waited = ::waitpid(child, &status, 0);
+    } while (waited < 0 && errno == EINTR);
+    if (waited < 0) {
+        // The child cannot be waited for (SIGCHLD ignored elsewhere): its end is unknown.
+        result.outcome = RunResult::Outcome::Signalled;
+        return result;
+    }
+    if (WIFEXITED(status)) {
+        result.outcome = RunResult::Outcome::Exited;
+        result.exitStatus = WEXITSTATUS(status);
+    } else {
+        result.outcome = RunResult::Outcome::Signalled;
+        result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    }
+    return result;
+}
+
+}  // namespace sonoleaf::process

@@ -1,0 +1,37 @@
+#pragma once
+// Runs an external program with an exact argument vector and waits for its end.
+// No shell takes part: every argument reaches the program whole, as given.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sonoleaf::process {
+
+struct RunResult {
+    enum class Outcome {
+        NotStarted,  // not found, not executable, or the start itself failed
+        Exited,      // ended normally; `exitStatus` holds its status
+        Signalled,   // killed by a signal; `signal` holds its number (0 when the
+                     // child's end could not be observed)
+    };
+    Outcome outcome = Outcome::NotStarted;
+    int exitStatus = 0;
+    int signal = 0;
+    int startError = 0;  // errno of a failed start (ENOENT when the program was not found)
+
+    bool ExitedWith(int status) const { return outcome == Outcome::Exited && exitStatus == status; }
+};
+
+// Where `program` would be run from: a name holding "/" is taken as it is; any other
+// name is looked up in the current working directory first, then on PATH.
+// Empty when no executable regular file of that name is found.
+std::optional<std::string> FindProgram(std::string_view program);
+
+// Starts `program` (looked up as FindProgram does) with exactly `arguments` as its
+// argument vector, `arguments[0]` standing in the program name's place, and blocks
+// until it has ended. The child inherits the environment and the standard streams.
+RunResult RunAndWait(std::string_view program, const std::vector<std::string>& arguments);
+
+}  // namespace sonoleaf::process
