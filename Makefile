@@ -31,16 +31,23 @@ screenshot: build
 	@mkdir -p $(BUILD)/screenshots
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ./sonoleaf --screenshots screenshots
 
+# Sanitizer runs: any report fails its test. The suppression files name third-party
+# libraries only, each entry with its reason.
+SANITIZERS := $(CURDIR)/sanitizers
 check-tsan: setup
-	@$(MAKE) --no-print-directory test BUILD=build-tsan CMAKE_FLAGS="-DSONOLEAF_SANITIZE=thread"
+	@TSAN_OPTIONS="suppressions=$(SANITIZERS)/tsan.supp second_deadlock_stack=1 history_size=4" \
+	  $(MAKE) --no-print-directory test BUILD=build-tsan CMAKE_FLAGS="-DSONOLEAF_SANITIZE=thread"
 
 check-asan: setup
-	@$(MAKE) --no-print-directory test BUILD=build-asan CMAKE_FLAGS="-DSONOLEAF_SANITIZE=address"
+	@ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1" \
+	  LSAN_OPTIONS="suppressions=$(SANITIZERS)/lsan.supp:print_suppressions=0" \
+	  UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+	  $(MAKE) --no-print-directory test BUILD=build-asan CMAKE_FLAGS="-DSONOLEAF_SANITIZE=address"
 
 FUZZ_SECONDS ?= 60
 fuzz: setup
 	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONOLEAF_FUZZ=ON >/dev/null
-	@./scripts/run-fuzzers build-fuzz $(FUZZ_SECONDS)
+	@JOBS=$(JOBS) ./scripts/run-fuzzers build-fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build build-tsan build-asan build-fuzz

@@ -12,7 +12,7 @@
 //    and the figures are those of the lists' own reading, cutting and scanning.
 //
 // SONOLEAF_BENCH_QUICK=1 shrinks the inputs tenfold for a trial run;
-// SONOLEAF_BENCH_READ_ONLY=1 measures only the reading and scanning (part 2).
+// SONOLEAF_BENCH_READ_ONLY=1 measures only the reading and scanning (the second measurement).
 
 #include <sys/resource.h>
 #include <sys/wait.h>

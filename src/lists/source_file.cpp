@@ -1,6 +1,8 @@
 #include "lists/source_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/text/text_convert.h"
 
@@ -10,10 +12,22 @@ constexpr std::size_t kBlockSize = 1 << 16;
 }
 
 SourceFile::SourceFile(std::u16string_view path) {
-    std::unique_ptr<std::FILE, Closer> file(std::fopen(text::ToNarrow(path).c_str(), "rb"));
-    if (!file) return;
+    // Opened without blocking: a named pipe would otherwise wait for a writer in the
+    // open itself, before the regular-file check below could turn it away.
+    const int descriptor =
+        ::open(text::ToNarrow(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (descriptor < 0) return;
     struct stat info {};
-    if (::fstat(::fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return;
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) ||
+        ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(descriptor);
+        return;
+    }
+    std::unique_ptr<std::FILE, Closer> file(::fdopen(descriptor, "rb"));
+    if (!file) {
+        ::close(descriptor);
+        return;
+    }
     sizeHint_ = static_cast<std::uint64_t>(info.st_size);
     file_ = std::move(file);
     buffer_.resize(kBlockSize);

@@ -1,7 +1,10 @@
 #include "pdf/pdf_to_text.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "jobs/alert.h"
@@ -19,9 +22,40 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+// A folder opens for reading too, but holds no text.
 bool OpensForReading(const std::string& path) {
     const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    return file != nullptr;
+    struct stat info {};
+    return file != nullptr && ::fstat(::fileno(file.get()), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// What tells a file written anew from one left as it was.
+struct FileState {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+};
+
+std::optional<FileState> StateOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return FileState{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+}
+
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Whether the file at `path` is not the one that was there before the run.
+bool WrittenSince(const std::optional<FileState>& before, const std::string& path) {
+    if (!before) return true;
+    const std::optional<FileState> after = StateOf(path);
+    if (!after) return true;  // gone: opening it tells
+    return after->device != before->device || after->inode != before->inode ||
+           after->size != before->size || !SameTime(after->modified, before->modified) ||
+           !SameTime(after->changed, before->changed);
 }
 
 }  // namespace
@@ -49,13 +83,14 @@ std::vector<std::string> PdfConverterArguments(const std::string& pdfPath,
 void ConvertPdfToText(std::u16string pdfPath, std::u16string folder) {
     const std::string pdf = text::ToNarrow(pdfPath);
     const std::string textPath = text::ToNarrow(PdfOutputTextPath(pdfPath, folder));
+    const std::optional<FileState> before = StateOf(textPath);
     const process::RunResult run =
         process::RunAndWait(kPdfConverter, PdfConverterArguments(pdf, textPath));
-    ReportConversionResult(Quoted(pdf), Quoted(textPath), run);
+    ReportConversionResult(Quoted(pdf), Quoted(textPath), run, WrittenSince(before, textPath));
 }
 
 void ReportConversionResult(std::string quotedPdf, std::string quotedText,
-                            const process::RunResult& run) {
+                            const process::RunResult& run, bool writtenByRun) {
     if (run.outcome == process::RunResult::Outcome::NotStarted) {
         ShowAlert("The converter pdftotext could not be started: install poppler-utils");
         return;
@@ -63,7 +98,7 @@ void ReportConversionResult(std::string quotedPdf, std::string quotedText,
     const std::string textPath =
         quotedText.size() >= 2 ? quotedText.substr(1, quotedText.size() - 2) : std::string();
     // A text file left by an earlier run must not pass for this run's result.
-    if (run.ExitedWith(0) && OpensForReading(textPath)) {
+    if (run.ExitedWith(0) && writtenByRun && OpensForReading(textPath)) {
         ShowAlert("Converted File  is Saved to: " + quotedText);
     } else {
         ShowAlert(quotedPdf + ": This File is Encrypted");

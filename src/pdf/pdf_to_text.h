@@ -31,8 +31,9 @@ std::vector<std::string> PdfConverterArguments(const std::string& pdfPath,
 void ConvertPdfToText(std::u16string pdfPath, std::u16string folder);
 
 // The paths arrive enclosed in double quotes, as the messages show them. Success needs
-// the converter to have ended normally with status 0 and the text file to open.
+// the converter to have ended normally with status 0 and the text file to open;
+// `writtenByRun` is false when the file is still the one from before the run.
 void ReportConversionResult(std::string quotedPdf, std::string quotedText,
-                            const process::RunResult& run);
+                            const process::RunResult& run, bool writtenByRun = true);
 
 }  // namespace sonoleaf

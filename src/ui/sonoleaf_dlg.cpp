@@ -23,6 +23,7 @@
 #include "platform/dialogs/message_box.h"
 #include "platform/dialogs/multi_line_edit.h"
 #include "platform/dialogs/qt_text.h"
+#include "platform/process/run_program.h"
 #include "speech/speech_engine.h"
 #include "ui/about_dlg.h"
 #include "ui/art.h"
@@ -55,7 +56,7 @@ const std::array<std::pair<int, Handler>, 11> kMessageMap{{
 }};
 
 // Polls of the shutdown join; Stop is repeated between them, as a job may have
-// created its voice after the first Stop.
+// created its voice (or started its converter) after the first Stop.
 constexpr int kJoinPollMs = 20;
 constexpr int kStopRepeatMs = 100;
 
@@ -260,6 +261,9 @@ void CSonoleafDlg::ShutDown() {
     if (shutDownDone_ || shuttingDown_.exchange(true)) return;
     dialogs::SetMessageBoxesRefused(true);
     StopTtsProcess(*this);
+    // A converter that takes long finishes its file on its own; the window's end does
+    // not wait for it.
+    process::StopWaitingForPrograms();
     dialogs::CloseAllMessageBoxes();
     if (voiceSetting && voiceSetting->isVisible()) voiceSetting->OnCancel();
 
@@ -271,6 +275,7 @@ void CSonoleafDlg::ShutDown() {
         }
         if (sinceStop.elapsed() >= kStopRepeatMs) {
             StopTtsProcess(*this);
+            process::StopWaitingForPrograms();
             dialogs::CloseAllMessageBoxes();
             sinceStop.restart();
         }

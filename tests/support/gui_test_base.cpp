@@ -171,7 +171,11 @@ void PressKey(QWidget& widget, Qt::Key key, Qt::KeyboardModifiers modifiers) {
 }
 
 CSonoleafDlg& GuiTestBase::OpenWindow() {
-    window = std::make_unique<CSonoleafDlg>(speech);
+    return OpenWindow(speech);
+}
+
+CSonoleafDlg& GuiTestBase::OpenWindow(std::shared_ptr<speech_service::SpeechService> service) {
+    window = std::make_unique<CSonoleafDlg>(std::move(service));
     window->show();
     QCoreApplication::processEvents();
     return *window;

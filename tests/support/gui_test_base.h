@@ -105,6 +105,8 @@ class GuiTestBase : public QObject {
 
     // A new main window on `speech`, shown, with the events settled.
     CSonoleafDlg& OpenWindow();
+    // The same on another service, such as the real one for end-to-end runs.
+    CSonoleafDlg& OpenWindow(std::shared_ptr<speech_service::SpeechService> service);
     // Closes the window as the user would (its close box) and waits for its end.
     void CloseWindow();
     // Waits, serving the GUI thread, until `count` Speak calls of `speech` wait (with

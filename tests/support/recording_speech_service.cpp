@@ -1,5 +1,6 @@
 #include "support/recording_speech_service.h"
 
+#include <fcntl.h>
 #include <sndfile.h>
 
 #include <algorithm>
@@ -246,7 +247,11 @@ class RecordedStream : public ss::FileStream {
         info.samplerate = kSampleRate;
         info.channels = 1;
         info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-        file_ = sf_open(text::ToNarrow(path).c_str(), SFM_WRITE, &info);
+        // By descriptor, as the real service does: libsndfile refuses long paths by name.
+        const int descriptor =
+            ::open(text::ToNarrow(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (descriptor < 0) return ss::kAccessDenied;
+        file_ = sf_open_fd(descriptor, SFM_WRITE, &info, SF_TRUE);
         if (file_ == nullptr) return ss::kAccessDenied;
         sf_command(file_, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
         path_ = path;

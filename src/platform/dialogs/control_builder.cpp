@@ -33,21 +33,21 @@ class IconView : public QWidget {
     QIcon icon_;
 };
 
-QString Text(const ControlSpec& spec) {
-    return QString::fromUtf8(spec.text ? spec.text : "");
+QString Text(const ControlSpec& control) {
+    return QString::fromUtf8(control.text ? control.text : "");
 }
 
-QWidget* Create(const ControlSpec& spec, QWidget& parent, const IconLookup& icons,
+QWidget* Create(const ControlSpec& control, QWidget& parent, const IconLookup& icons,
                 QButtonGroup*& radioGroup, std::vector<QButtonGroup*>& groups) {
-    switch (spec.kind) {
+    switch (control.kind) {
         case ControlKind::PushButton:
         case ControlKind::DefaultPushButton: {
-            auto* button = new QPushButton(Text(spec), &parent);
+            auto* button = new QPushButton(Text(control), &parent);
             button->setAutoDefault(true);  // Enter on a focused button presses it
             // Qt also marks a focused button as default for a while; the template's
             // own default button is told by this property.
-            button->setDefault(spec.kind == ControlKind::DefaultPushButton);
-            button->setProperty("defaultButton", spec.kind == ControlKind::DefaultPushButton);
+            button->setDefault(control.kind == ControlKind::DefaultPushButton);
+            button->setProperty("defaultButton", control.kind == ControlKind::DefaultPushButton);
             return button;
         }
         case ControlKind::Edit:
@@ -60,31 +60,31 @@ QWidget* Create(const ControlSpec& spec, QWidget& parent, const IconLookup& icon
             return new BrowseEdit(BrowseEdit::Mode::Folder, &parent);
         case ControlKind::Static:
         case ControlKind::StaticCentred: {
-            auto* label = new QLabel(Text(spec), &parent);
+            auto* label = new QLabel(Text(control), &parent);
             label->setTextFormat(Qt::PlainText);
             label->setWordWrap(true);
             label->setAlignment(
                 Qt::AlignTop |
-                (spec.kind == ControlKind::StaticCentred ? Qt::AlignHCenter : Qt::AlignLeft));
+                (control.kind == ControlKind::StaticCentred ? Qt::AlignHCenter : Qt::AlignLeft));
             return label;
         }
         case ControlKind::Icon:
-            return new IconView(icons ? icons(spec.resource) : QIcon(), &parent);
+            return new IconView(icons ? icons(control.resource) : QIcon(), &parent);
         case ControlKind::GroupBox: {
-            auto* box = new QGroupBox(Text(spec), &parent);
+            auto* box = new QGroupBox(Text(control), &parent);
             // A frame only: clicks reach the controls drawn inside it.
             box->setAttribute(Qt::WA_TransparentForMouseEvents);
             box->setFocusPolicy(Qt::NoFocus);
             return box;
         }
         case ControlKind::RadioButton: {
-            auto* radio = new QRadioButton(Text(spec), &parent);
-            if ((spec.style & kGroup) || radioGroup == nullptr) {
+            auto* radio = new QRadioButton(Text(control), &parent);
+            if ((control.style & kGroup) || radioGroup == nullptr) {
                 radioGroup = new QButtonGroup(&parent);
                 radioGroup->setExclusive(true);
                 groups.push_back(radioGroup);
             }
-            radioGroup->addButton(radio, spec.id);
+            radioGroup->addButton(radio, control.id);
             return radio;
         }
         case ControlKind::Trackbar: {
@@ -99,16 +99,16 @@ QWidget* Create(const ControlSpec& spec, QWidget& parent, const IconLookup& icon
 // The desktop font may be wider than the one the template was laid out for. A
 // one-line static then grows to its caption (centred ones on both sides) instead of
 // cutting it; every other control keeps its place exactly.
-QRect FittedRect(const ControlSpec& spec, const QWidget& widget, const DialogUnitConverter& units) {
-    QRect rect = units.ToPixels(spec.x, spec.y, spec.width, spec.height);
+QRect FittedRect(const ControlSpec& control, const QWidget& widget, const DialogUnitConverter& units) {
+    QRect rect = units.ToPixels(control.x, control.y, control.width, control.height);
     const bool isStatic =
-        spec.kind == ControlKind::Static || spec.kind == ControlKind::StaticCentred;
+        control.kind == ControlKind::Static || control.kind == ControlKind::StaticCentred;
     if (!isStatic) return rect;
     const QFontMetrics metrics(widget.font());
     if (rect.height() >= 2 * metrics.height()) return rect;
-    const int needed = metrics.horizontalAdvance(Text(spec)) + 2;
+    const int needed = metrics.horizontalAdvance(Text(control)) + 2;
     if (needed <= rect.width()) return rect;
-    if (spec.kind == ControlKind::StaticCentred) {
+    if (control.kind == ControlKind::StaticCentred) {
         rect.adjust(-(needed - rect.width()) / 2, 0, 0, 0);
     }
     rect.setWidth(needed);
@@ -142,37 +142,37 @@ ControlSet BuildControls(QWidget& parent, const DialogTemplate& dialogTemplate,
     std::vector<QWidget*> frames;
 
     for (std::size_t index = 0; index < dialogTemplate.controls.size(); ++index) {
-        const ControlSpec& spec = dialogTemplate.controls[index];
-        if (spec.kind != ControlKind::RadioButton) radioGroup = nullptr;
-        QWidget* widget = Create(spec, parent, icons, radioGroup, set.radioGroups_);
-        widget->setGeometry(FittedRect(spec, *widget, units));
-        widget->setProperty("controlId", spec.id);
+        const ControlSpec& control = dialogTemplate.controls[index];
+        if (control.kind != ControlKind::RadioButton) radioGroup = nullptr;
+        QWidget* widget = Create(control, parent, icons, radioGroup, set.radioGroups_);
+        widget->setGeometry(FittedRect(control, *widget, units));
+        widget->setProperty("controlId", control.id);
         widget->setProperty("templateIndex", static_cast<int>(index));
-        widget->setObjectName(spec.id == kNoId ? QStringLiteral("item_%1").arg(index)
-                                               : QStringLiteral("control_%1").arg(spec.id));
-        if (spec.text != nullptr && *spec.text != '\0') widget->setAccessibleName(Text(spec));
-        if (TakesFocus(spec.kind)) {
-            if (spec.style & kTabStop) {
+        widget->setObjectName(control.id == kNoId ? QStringLiteral("item_%1").arg(index)
+                                               : QStringLiteral("control_%1").arg(control.id));
+        if (control.text != nullptr && *control.text != '\0') widget->setAccessibleName(Text(control));
+        if (TakesFocus(control.kind)) {
+            if (control.style & kTabStop) {
                 widget->setFocusPolicy(Qt::StrongFocus);
                 tabStops.push_back(widget);
             } else {
                 widget->setFocusPolicy(Qt::ClickFocus);
             }
         }
-        if (spec.kind == ControlKind::GroupBox) frames.push_back(widget);
+        if (control.kind == ControlKind::GroupBox) frames.push_back(widget);
         set.ordered_.push_back(widget);
-        if (spec.id != kNoId) set.byId_[spec.id] = widget;
+        if (control.id != kNoId) set.byId_[control.id] = widget;
     }
 
     // Labels name the controls they stand for, so a screen reader reads the label
     // when the edit gets the focus.
     for (std::size_t index = 0; index < dialogTemplate.controls.size(); ++index) {
-        const ControlSpec& spec = dialogTemplate.controls[index];
-        if (spec.labels == kNoId) continue;
-        QWidget* target = set.ById(spec.labels);
+        const ControlSpec& control = dialogTemplate.controls[index];
+        if (control.labels == kNoId) continue;
+        QWidget* target = set.ById(control.labels);
         if (target == nullptr) continue;
         if (auto* label = qobject_cast<QLabel*>(set.ordered_[index])) label->setBuddy(target);
-        target->setAccessibleName(Text(spec));
+        target->setAccessibleName(Text(control));
     }
 
     for (std::size_t i = 1; i < tabStops.size(); ++i) {

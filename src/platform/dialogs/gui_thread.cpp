@@ -35,6 +35,21 @@ struct Completion {
     }
 };
 
+// Qt's event queue runs a posted call only after it was posted, but Qt is not built
+// with ThreadSanitizer, which cannot see that order and would take everything handed
+// over with the call for a race. Posting under this lock, and taking it where the call
+// arrives before touching what came with it, shows the same order through a lock the
+// tool sees. It is held only while a call is being queued, never while one runs;
+// recursive, as a call that cannot be queued is destroyed while it is held.
+std::recursive_mutex& PostingMutex() {
+    static std::recursive_mutex mutex;
+    return mutex;
+}
+
+void Arrived() {
+    const std::lock_guard lock(PostingMutex());
+}
+
 // Travels inside the queued call; when the call is dropped unrun (the application
 // went away first) its destruction still releases the waiter.
 class Releaser {
@@ -43,7 +58,10 @@ class Releaser {
         : completion_(std::move(completion)) {}
     Releaser(const Releaser&) = delete;
     Releaser& operator=(const Releaser&) = delete;
-    ~Releaser() { completion_->Finish(false); }
+    ~Releaser() {
+        Arrived();
+        completion_->Finish(false);
+    }
 
   private:
     std::shared_ptr<Completion> completion_;
@@ -72,13 +90,18 @@ bool RunOnGuiThread(const std::function<void()>& work) {
         return true;
     }
     auto completion = std::make_shared<Completion>();
-    const bool posted = QMetaObject::invokeMethod(
-        app,
-        [work, completion, releaser = std::make_shared<Releaser>(completion)]() {
-            work();
-            completion->Finish(true);
-        },
-        Qt::QueuedConnection);
+    bool posted = false;
+    {
+        const std::lock_guard posting(PostingMutex());
+        posted = QMetaObject::invokeMethod(
+            app,
+            [work, completion, releaser = std::make_shared<Releaser>(completion)]() {
+                Arrived();
+                work();
+                completion->Finish(true);
+            },
+            Qt::QueuedConnection);
+    }
     if (!posted) return false;
     std::unique_lock lock(completion->mutex);
     completion->changed.wait(lock, [&] { return completion->finished; });

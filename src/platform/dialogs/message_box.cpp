@@ -18,15 +18,16 @@ namespace {
 
 std::atomic<bool> refused{false};
 
-// Touched on the GUI thread only.
-std::vector<QPointer<QMessageBox>>& OpenBoxes() {
-    static std::vector<QPointer<QMessageBox>> boxes;
+// Touched on the GUI thread only. Guarded as plain objects: a box is forgotten while
+// it is being destroyed, when it is no longer a QMessageBox and must not be cast to one.
+std::vector<QPointer<QObject>>& OpenBoxes() {
+    static std::vector<QPointer<QObject>> boxes;
     return boxes;
 }
 
-void Forget(QMessageBox* box) {
+void Forget(const QObject* box) {
     auto& boxes = OpenBoxes();
-    std::erase_if(boxes, [box](const QPointer<QMessageBox>& open) {
+    std::erase_if(boxes, [box](const QPointer<QObject>& open) {
         return open.isNull() || open.data() == box;
     });
 }
@@ -63,7 +64,8 @@ std::unique_ptr<QMessageBox> CreateMessageBox(const std::u16string& caption,
 
 void TrackMessageBox(QMessageBox* box) {
     OpenBoxes().emplace_back(box);
-    QObject::connect(box, &QObject::destroyed, [box] { Forget(box); });
+    const QObject* object = box;
+    QObject::connect(box, &QObject::destroyed, [object] { Forget(object); });
 }
 
 void ShowMessageBox(const std::u16string& caption, const std::u16string& text) {
@@ -84,9 +86,10 @@ void ShowMessageBox(const std::u16string& caption, const std::u16string& text) {
 void CloseAllMessageBoxes() {
     RunOnGuiThread([] {
         // Closing a box may run code that opens or forgets others: work on a copy.
-        const std::vector<QPointer<QMessageBox>> boxes = OpenBoxes();
-        for (const QPointer<QMessageBox>& box : boxes) {
-            if (!box.isNull()) box->done(QMessageBox::Cancel);
+        const std::vector<QPointer<QObject>> boxes = OpenBoxes();
+        for (const QPointer<QObject>& box : boxes) {
+            if (auto* open = qobject_cast<QMessageBox*>(box.data()))
+                open->done(QMessageBox::Cancel);
         }
     });
 }

@@ -5,9 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
+#include <thread>
 
 extern char** environ;
 
@@ -19,6 +23,13 @@ bool IsExecutableFile(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
            ::access(path.c_str(), X_OK) == 0;
 }
+
+// Raised by StopWaitingForPrograms; a run waits only while it has not changed since
+// the run began.
+std::atomic<std::uint64_t> abandonGeneration{0};
+
+// How often a waiting run looks whether it is still wanted.
+constexpr auto kWaitPoll = std::chrono::milliseconds(10);
 
 // The search path as execvp would use it when PATH is not set.
 std::string SearchPath() {
@@ -80,6 +91,7 @@ std::optional<std::string> FindProgram(std::string_view program) {
 }
 
 RunResult RunAndWait(std::string_view program, const std::vector<std::string>& arguments) {
+    const std::uint64_t generation = abandonGeneration.load();
     RunResult result;
     const std::optional<std::string> path = FindProgram(program);
     if (!path) {
@@ -104,9 +116,16 @@ RunResult RunAndWait(std::string_view program, const std::vector<std::string>& a
 
     int status = 0;
     pid_t waited = 0;
-    do {
-        waited = ::waitpid(child, &status, 0);
-    } while (waited < 0 && errno == EINTR);
+    for (;;) {
+        waited = ::waitpid(child, &status, WNOHANG);
+        if (waited != 0 && !(waited < 0 && errno == EINTR)) break;
+        if (abandonGeneration.load() != generation) {
+            // Left to run on; once this process has ended, init reaps it.
+            result.outcome = RunResult::Outcome::Abandoned;
+            return result;
+        }
+        std::this_thread::sleep_for(kWaitPoll);
+    }
     if (waited < 0) {
         // The child cannot be waited for (SIGCHLD ignored elsewhere): its end is unknown.
         result.outcome = RunResult::Outcome::Signalled;
@@ -120,6 +139,10 @@ RunResult RunAndWait(std::string_view program, const std::vector<std::string>& a
         result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     }
     return result;
+}
+
+void StopWaitingForPrograms() {
+    ++abandonGeneration;
 }
 
 }  // namespace sonoleaf::process

@@ -15,6 +15,7 @@ struct RunResult {
         Exited,      // ended normally; `exitStatus` holds its status
         Signalled,   // killed by a signal; `signal` holds its number (0 when the
                      // child's end could not be observed)
+        Abandoned,   // no longer waited for (StopWaitingForPrograms); it runs on
     };
     Outcome outcome = Outcome::NotStarted;
     int exitStatus = 0;
@@ -33,5 +34,10 @@ std::optional<std::string> FindProgram(std::string_view program);
 // argument vector, `arguments[0]` standing in the program name's place, and blocks
 // until it has ended. The child inherits the environment and the standard streams.
 RunResult RunAndWait(std::string_view program, const std::vector<std::string>& arguments);
+
+// Every RunAndWait waiting now returns with Outcome::Abandoned; the programs it
+// started go on and finish their work on their own. Later runs wait as usual. For a
+// program that is closing and must not be held up by a child that takes long.
+void StopWaitingForPrograms();
 
 }  // namespace sonoleaf::process

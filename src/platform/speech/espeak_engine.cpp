@@ -49,9 +49,9 @@ std::string PrimarySubtag(std::string_view tag) {
 
 // The best eSpeak NG language voice for `tag`, if its language is the tag's language.
 bool FindLanguageVoice(const std::string& tag, LanguageVoice& found) {
-    espeak_VOICE spec{};
-    spec.languages = tag.c_str();
-    const espeak_VOICE** voices = espeak_ListVoices(&spec);
+    espeak_VOICE wanted{};
+    wanted.languages = tag.c_str();
+    const espeak_VOICE** voices = espeak_ListVoices(&wanted);
     for (; voices != nullptr && *voices != nullptr; ++voices) {
         const espeak_VOICE& voice = **voices;
         if (voice.languages == nullptr || voice.languages[0] == '\0' || voice.name == nullptr)

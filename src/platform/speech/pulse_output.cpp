@@ -67,10 +67,10 @@ PulseOutput::~PulseOutput() = default;
 
 HResult PulseOutput::Open(std::unique_ptr<PulseOutput>& output) {
     if (!ServerAnswers()) return kNoAudioDevice;
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_S16LE;
-    spec.rate = kSampleRate;
-    spec.channels = 1;
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = PA_SAMPLE_S16LE;
+    sampleFormat.rate = kSampleRate;
+    sampleFormat.channels = 1;
     pa_buffer_attr buffer{};
     buffer.maxlength = static_cast<std::uint32_t>(-1);
     buffer.tlength = static_cast<std::uint32_t>(kSampleRate * 2 * kTargetBufferMs / 1000);
@@ -80,7 +80,7 @@ HResult PulseOutput::Open(std::unique_ptr<PulseOutput>& output) {
     int error = 0;
     std::unique_ptr<pa_simple, Closer> stream(pa_simple_new(nullptr, kClientName,
                                                             PA_STREAM_PLAYBACK, nullptr, "Speech",
-                                                            &spec, nullptr, &buffer, &error));
+                                                            &sampleFormat, nullptr, &buffer, &error));
     if (!stream) return kNoAudioDevice;
     output.reset(new PulseOutput(std::move(stream)));
     return kOk;

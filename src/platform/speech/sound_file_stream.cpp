@@ -1,5 +1,6 @@
 #include "platform/speech/sound_file_stream.h"
 
+#include <fcntl.h>
 #include <sndfile.h>
 
 #include <cerrno>
@@ -71,17 +72,29 @@ HResult SoundFileStream::BindToFile(const std::u16string& path, int fileMode,
     const std::string name = text::ToNarrow(path);
     std::lock_guard lock(mutex_);
     CloseLocked();
+    claim_.emplace(name);
 
     const bool mp3 = IsMp3Path(name);
     SF_INFO info{};
     info.samplerate = kSampleRate;
     info.channels = 1;
     info.format = mp3 ? (SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III) : (SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    errno = 0;
-    std::unique_ptr<sf_private_tag, Closer> file(sf_open(name.c_str(), SFM_WRITE, &info));
-    if (!file) {
+    // Opened here and handed over, because libsndfile refuses paths of 1,024 bytes
+    // or more by name, while the system takes up to 4,096.
+    const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
         const int error = errno;
-        return error != 0 ? FromErrno(error) : kFail;
+        claim_.reset();
+        return FromErrno(error);
+    }
+    std::unique_ptr<sf_private_tag, Closer> file(
+        sf_open_fd(descriptor, SFM_WRITE, &info, SF_TRUE));
+    if (!file) {
+        // libsndfile has closed the descriptor, as it was told to.
+        std::error_code ignored;
+        std::filesystem::remove(name, ignored);
+        claim_.reset();
+        return kFail;
     }
     bool ready = true;
     if (mp3) {
@@ -101,16 +114,31 @@ HResult SoundFileStream::BindToFile(const std::u16string& path, int fileMode,
         file.reset();
         std::error_code ignored;
         std::filesystem::remove(name, ignored);
+        claim_.reset();
         return kFail;
     }
     file_ = std::move(file);
     writeFailed_ = false;
+    name_ = name;
+    mp3_ = mp3;
+    wroteSamples_ = false;
     return kOk;
 }
 
 HResult SoundFileStream::CloseLocked() {
-    if (!file_) return kOk;
+    if (!file_) {
+        claim_.reset();
+        return kOk;
+    }
     const int result = sf_close(file_.release());
+    if (mp3_ && (!wroteSamples_ || writeFailed_ || result != 0)) {
+        // An MP3 without a single frame is no audio file, and one whose writing failed
+        // ends in a cut frame under a header that counts more: neither is kept. (An
+        // empty WAV is still valid, and a cut one keeps a header that fits.)
+        std::error_code ignored;
+        std::filesystem::remove(name_, ignored);
+    }
+    claim_.reset();
     return result == 0 && !writeFailed_ ? kOk : kWriteFault;
 }
 
@@ -130,11 +158,15 @@ HResult SoundFileStream::Write(std::span<const std::int16_t> samples) {
     if (writeFailed_) return kWriteFault;
     const auto count = static_cast<sf_count_t>(samples.size());
     errno = 0;
-    if (sf_write_short(file_.get(), samples.data(), count) != count) {
+    // The MP3 encoder takes every sample even when writing its frames failed; only
+    // the file's error state tells.
+    if (sf_write_short(file_.get(), samples.data(), count) != count ||
+        sf_error(file_.get()) != SF_ERR_NO_ERROR) {
         writeFailed_ = true;
         const int error = errno;
         return error == 0 ? kWriteFault : FromErrno(error);
     }
+    if (count > 0) wroteSamples_ = true;
     return kOk;
 }
 

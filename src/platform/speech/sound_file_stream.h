@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 
+#include "platform/speech/path_claim.h"
 #include "platform/speech/speech_service.h"
 
 struct sf_private_tag;
@@ -41,6 +43,10 @@ private:
     mutable std::mutex mutex_;
     std::unique_ptr<sf_private_tag, Closer> file_;
     bool writeFailed_ = false;
+    std::string name_;
+    bool mp3_ = false;
+    bool wroteSamples_ = false;
+    std::optional<PathClaim> claim_;  // held from binding until the file is closed
 };
 
 }  // namespace sonoleaf::speech_service

@@ -118,4 +118,8 @@ public:
 // audio files. One per process is enough; it is safe to share between threads.
 std::shared_ptr<SpeechService> CreateSystemSpeechService();
 
+// Voices of the real service that exist right now, in the whole process. Each lives
+// only as long as the operation that made it, so this is 0 whenever no speech runs.
+int LiveSystemVoices();
+
 }  // namespace sonoleaf::speech_service

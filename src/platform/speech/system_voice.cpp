@@ -20,11 +20,18 @@ namespace {
 constexpr std::size_t kMaxQueuedSamples = static_cast<std::size_t>(kSampleRate) * 20;
 // A text file larger than this is not read.
 constexpr std::uintmax_t kMaxTextFileBytes = std::uintmax_t{1} << 30;
+// One write to a file: 10 s of audio (441 KB) goes to the file in well under a
+// millisecond, so a pause is still noticed at once, and the header update that
+// follows every write is paid once per 10 s of audio rather than once a second.
+constexpr std::size_t kFileSliceSamples = static_cast<std::size_t>(kSampleRate) * 10;
+// Sample buffers kept for reuse once written, so that synthesis appends into memory
+// that has already grown to a piece's size instead of growing a new buffer each piece.
+constexpr std::size_t kMaxSpareBuffers = 2;
 
 class FileOutput final : public AudioOutput {
 public:
     explicit FileOutput(std::shared_ptr<SoundFileStream> stream) : stream_(std::move(stream)) {}
-    std::size_t SliceSamples() const override { return kSampleRate; }
+    std::size_t SliceSamples() const override { return kFileSliceSamples; }
     HResult Write(std::span<const std::int16_t> samples) override {
         return stream_->Write(samples);
     }
@@ -52,10 +59,23 @@ HResult ReadFile(const std::string& path, std::string& bytes) {
     return in.bad() ? kFail : kOk;
 }
 
+// Counts the voices alive, so that one outliving its operation shows.
+std::atomic<int> liveVoices{0};
+
 }  // namespace
 
+int LiveSystemVoices() {
+    return liveVoices.load();
+}
+
 SystemVoice::SystemVoice(std::shared_ptr<EngineVoiceToken> defaultToken)
-    : defaultToken_(std::move(defaultToken)), token_(defaultToken_) {}
+    : defaultToken_(std::move(defaultToken)), token_(defaultToken_) {
+    ++liveVoices;
+}
+
+SystemVoice::~SystemVoice() {
+    --liveVoices;
+}
 
 HResult SystemVoice::SetVolume(std::uint16_t volume) {
     if (volume > 100) return kInvalidArg;
@@ -190,6 +210,14 @@ void SystemVoice::Produce(const std::string& text, const EngineVoiceToken& token
         request.voiceId = token.VoiceId();
         request.speed = std::pow(3.0, rate_.load() / 10.0);
         std::vector<std::int16_t> samples;
+        {
+            std::lock_guard lock(queue.mutex);
+            if (!queue.spare.empty()) {
+                samples = std::move(queue.spare.back());
+                queue.spare.pop_back();
+            }
+        }
+        samples.clear();  // keeps the capacity
         result = token.Engine()->Synthesize(request, samples, stop_);
         if (Failed(result) || stop_.load()) break;
         if (samples.empty()) continue;
@@ -229,6 +257,8 @@ HResult SystemVoice::Consume(AudioOutput& output, Queue& queue) {
             if (const HResult hr = output.Write({samples.data() + at, count}); Failed(hr))
                 return hr;
         }
+        std::lock_guard lock(queue.mutex);
+        if (queue.spare.size() < kMaxSpareBuffers) queue.spare.push_back(std::move(samples));
     }
 }
 

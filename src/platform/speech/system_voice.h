@@ -24,6 +24,9 @@ class SoundFileStream;
 class SystemVoice final : public Voice {
 public:
     explicit SystemVoice(std::shared_ptr<EngineVoiceToken> defaultToken);
+    ~SystemVoice() override;
+    SystemVoice(const SystemVoice&) = delete;
+    SystemVoice& operator=(const SystemVoice&) = delete;
 
     HResult SetVolume(std::uint16_t volume) override;
     HResult SetRate(std::int32_t rate) override;
@@ -40,6 +43,8 @@ private:
         std::condition_variable changed;
         std::deque<std::vector<std::int16_t>> pieces;
         std::size_t samples = 0;
+        // Written buffers handed back for the synthesis of later pieces.
+        std::vector<std::vector<std::int16_t>> spare;
         bool finished = false;
         HResult result = kOk;
     };
