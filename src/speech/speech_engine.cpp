@@ -139,6 +139,10 @@ std::u16string SpeechEngine::AudioExtension() const {
 }
 
 void SpeechEngine::Stop(bool lengthListBusy) {
+    // Both lists look at their flag as soon as a render returns; lowering the flags
+    // before any voice is paused keeps a list from starting one more file in between.
+    lengthListRunning = false;
+    titleListRunning = false;
     liveVoice.PauseAll();
     // While the length list runs, its voice is paused once its flag is down, so
     // that it cannot start another file in between.

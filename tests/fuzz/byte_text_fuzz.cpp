@@ -49,12 +49,12 @@ std::optional<std::string_view> WholeCharacters(std::string_view bytes) {
     std::size_t length = 0;
     for (std::size_t i = begin; i < bytes.size(); i += length) {
         switch (fz::SequenceAt(bytes, i, length)) {
-        case fz::Sequence::Whole:
-            break;
-        case fz::Sequence::Cut:
-            return bytes.substr(begin, i - begin);
-        case fz::Sequence::Malformed:
-            return std::nullopt;
+            case fz::Sequence::Whole:
+                break;
+            case fz::Sequence::Cut:
+                return bytes.substr(begin, i - begin);
+            case fz::Sequence::Malformed:
+                return std::nullopt;
         }
     }
     return bytes.substr(begin);

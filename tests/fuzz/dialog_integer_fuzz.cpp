@@ -45,7 +45,8 @@ std::optional<std::int32_t> Expected(const std::u16string& text) {
 }
 
 QString ToQString(const std::u16string& text) {
-    return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+    return QString(reinterpret_cast<const QChar*>(text.data()),
+                   static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace
@@ -54,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sonoleaf::fuzz::Input input(data, size);
     const std::u16string text = sonoleaf::fuzz::WideText(input);
 
-    const std::optional<std::int32_t> parsed = sonoleaf::dialogs::ParseDialogInteger(ToQString(text));
+    const std::optional<std::int32_t> parsed =
+        sonoleaf::dialogs::ParseDialogInteger(ToQString(text));
     Require(parsed == Expected(text));
     if (parsed) {
         // The load direction writes the value as decimal text.

@@ -70,16 +70,34 @@ std::u16string WidePath(const std::filesystem::path& path) {
 }
 
 // A format that differs from the one the stream takes in the field the byte picks.
+template <typename Field>
+void Bend(Field& field, std::uint32_t value) {
+    const auto bent = static_cast<Field>(value);
+    field = bent == field ? static_cast<Field>(field + 1) : bent;
+}
+
 ss::WaveFormat BentFormat(fz::Input& input) {
     ss::WaveFormat format;
     const auto value = input.Value<std::uint32_t>();
     switch (input.Byte() % 6) {
-    case 0: format.formatTag = static_cast<std::uint16_t>(value == 1 ? 3 : value); break;
-    case 1: format.channels = static_cast<std::uint16_t>(value == 1 ? 2 : value); break;
-    case 2: format.samplesPerSec = value == 22050 ? 44100 : value; break;
-    case 3: format.avgBytesPerSec = value == 44100 ? 22050 : value; break;
-    case 4: format.blockAlign = static_cast<std::uint16_t>(value == 2 ? 4 : value); break;
-    default: format.bitsPerSample = static_cast<std::uint16_t>(value == 16 ? 8 : value); break;
+        case 0:
+            Bend(format.formatTag, value);
+            break;
+        case 1:
+            Bend(format.channels, value);
+            break;
+        case 2:
+            Bend(format.samplesPerSec, value);
+            break;
+        case 3:
+            Bend(format.avgBytesPerSec, value);
+            break;
+        case 4:
+            Bend(format.blockAlign, value);
+            break;
+        default:
+            Bend(format.bitsPerSample, value);
+            break;
     }
     return format;
 }

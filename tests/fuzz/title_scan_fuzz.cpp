@@ -12,9 +12,9 @@
 
 namespace {
 
-using sonoleaf::fuzz::Require;
 using sonoleaf::kClosingTitleTag;
 using sonoleaf::kOpeningTitleTag;
+using sonoleaf::fuzz::Require;
 
 bool TagAt(std::string_view bytes, std::size_t pos, std::string_view tag) {
     if (pos + tag.size() > bytes.size()) return false;

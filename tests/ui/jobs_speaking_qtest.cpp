@@ -282,6 +282,9 @@ class JobsSpeakingTest : public GuiTestBase {
                                 << "Text File to Speech Operation Ended" << 0;
         QTest::newRow("a file that does not exist") << "missing.txt"
                                                     << "Text File to Speech Operation Ended" << 0;
+        QTest::newRow("a named pipe no one writes to")
+            << "pipe.txt"
+            << "Text File to Speech Operation Ended" << 0;
     }
     void speakFromTextFile() {
         QFETCH(QString, source);
@@ -289,11 +292,29 @@ class JobsSpeakingTest : public GuiTestBase {
         QFETCH(int, busyWhileOpen);
         TempDir dir;
         WriteBytes(dir.Path() / "hello.txt", "Hello.");
+        const NamedPipe pipe(dir.Path() / "pipe.txt");
         CSonoleafDlg& w = OpenWindow(SystemSpeech());
         if (source != "-") SetField(w, kTextSourceBrowse, Q(dir.Path() / source.toStdString()));
         Click(*FindControl(w, ui::kSpeakFileButton));
         FOLLOW_ALERT(message, w.speakFileBusy, busyWhileOpen);
         EXPECT_RUN_ENDED(w, w.speakFileBusy);
+    }
+
+    // A source that is no readable file is not reported; the messages are the usual.
+    void fileToAudioFromAPipe() {
+        TempDir in;
+        TempDir out;
+        const NamedPipe pipe(in.Path() / "pipe.txt");
+        CSonoleafDlg& w = OpenWindow(SystemSpeech());
+        SetField(w, kTextSourceBrowse, Q(in.Path() / "pipe.txt"));
+        SetField(w, kAudioFolderBrowse, Q(out.Path()));
+        Click(*FindControl(w, ui::kFileToAudioButton));
+        FOLLOW_ALERT(kSavedTo + Q(out.Path()) + "//pipe.mp3", w.fileToAudioBusy, 1);
+        FOLLOW_ALERT("Text File to Audio Operation Ended", w.fileToAudioBusy, 0);
+        EXPECT_RUN_ENDED(w, w.fileToAudioBusy);
+        const QStringList names = FileNames(out.Path());
+        QVERIFY2(names.isEmpty() || names == QStringList{"pipe.mp3"}, qPrintable(names.join(' ')));
+        if (!names.isEmpty()) EXPECT_SPEECH_FILE(out.Path() / "pipe.mp3", true, 0.0, 1.0);
     }
 
     void speakNow_data() {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <future>
@@ -32,8 +33,8 @@ double SecondsSince(Clock::time_point start) {
 
 // Some text of `sentences` ordinary sentences.
 std::u16string Sentences(int sentences) {
-    static const char16_t* const kWords[] = {u"river", u"garden", u"morning", u"window",
-                                             u"letter", u"harbour", u"market", u"silver"};
+    static const char16_t* const kWords[] = {u"river",  u"garden",  u"morning", u"window",
+                                             u"letter", u"harbour", u"market",  u"silver"};
     std::u16string text;
     for (int i = 0; i < sentences; ++i)
         text += u"The " + std::u16string(kWords[i % 8]) + u" near the " + kWords[(i + 3) % 8] +
@@ -45,9 +46,10 @@ const char* TestSink() {
     return std::getenv("SONOLEAF_TEST_SINK");
 }
 
-#define REQUIRE_TEST_SINK()                                                          \
-    if (TestSink() == nullptr) GTEST_SKIP() << "SONOLEAF_TEST_SINK is not set (run " \
-                                               "under scripts/with-test-audio)"
+#define REQUIRE_TEST_SINK()                               \
+    if (TestSink() == nullptr)                            \
+    GTEST_SKIP() << "SONOLEAF_TEST_SINK is not set (run " \
+                    "under scripts/with-test-audio)"
 
 std::shared_ptr<ss::Voice> AloudVoice(const SpeakSettings& settings) {
     auto voice = MakeVoice(settings);
@@ -55,14 +57,54 @@ std::shared_ptr<ss::Voice> AloudVoice(const SpeakSettings& settings) {
     return voice;
 }
 
-// parec recording the test sink's monitor into a raw file while it lives.
+// A null sink of the test's own, made the default of this process while it lives,
+// so that sound played by tests running beside it cannot reach its monitor.
+class PrivateSink {
+  public:
+    PrivateSink() {
+        const std::string load = Pactl("load-module module-null-sink sink_name=" + name_);
+        if (load.empty()) return;
+        module_ = load;
+        ::setenv("PULSE_SINK", name_.c_str(), 1);
+    }
+    ~PrivateSink() {
+        if (module_.empty()) return;
+        ::unsetenv("PULSE_SINK");
+        Pactl("unload-module " + module_);
+    }
+    bool Ready() const { return !module_.empty(); }
+    const std::string& Name() const { return name_; }
+
+  private:
+    static std::string Pactl(const std::string& arguments) {
+        std::string output;
+        if (FILE* pipe = ::popen(("pactl " + arguments + " 2>/dev/null").c_str(), "r")) {
+            char buffer[256];
+            while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+            if (::pclose(pipe) != 0) output.clear();
+        }
+        while (!output.empty() && (output.back() == '\n' || output.back() == ' '))
+            output.pop_back();
+        return output;
+    }
+    std::string name_ = "sonoleaf_playback_" + std::to_string(::getpid());
+    std::string module_;
+};
+
+// parec recording a sink's monitor into a raw file while it lives.
 class Recorder {
-public:
-    explicit Recorder(const std::filesystem::path& file) {
-        const std::string device = std::string(TestSink()) + ".monitor";
+  public:
+    Recorder(const std::filesystem::path& file, const std::string& sink) {
+        const std::string device = sink + ".monitor";
         const std::string target = file.string();
-        std::vector<std::string> args = {"parec", "-d", device, "--raw", "--format=s16le",
-                                         "--rate=22050", "--channels=1", "--latency-msec=20",
+        std::vector<std::string> args = {"parec",
+                                         "-d",
+                                         device,
+                                         "--raw",
+                                         "--format=s16le",
+                                         "--rate=22050",
+                                         "--channels=1",
+                                         "--latency-msec=20",
                                          target};
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
@@ -79,7 +121,7 @@ public:
         pid_ = 0;
     }
 
-private:
+  private:
     pid_t pid_ = 0;
 };
 
@@ -87,13 +129,14 @@ TEST(Playback, SpeakingAloudReachesTheDefaultSink) {
     REQUIRE_TEST_SINK();
     const std::u16string text = u"Speech for the null sink, two sentences long. It ends here.";
     const Audio rendered = Render(text, {.rate = 3});
-    const double expected =
-        static_cast<double>(LoudSpan(rendered.samples, 22050).Length()) / 22050;
+    const double expected = static_cast<double>(LoudSpan(rendered.samples, 22050).Length()) / 22050;
     ASSERT_GT(expected, 1.5);
 
+    PrivateSink sink;
+    ASSERT_TRUE(sink.Ready()) << "pactl could not add a null sink";
     TempDir dir;
     const auto file = dir.Path() / "sink.raw";
-    Recorder recorder(file);
+    Recorder recorder(file, sink.Name());
     ASSERT_TRUE(recorder.Running());
     std::this_thread::sleep_for(700ms);  // parec connects
     auto voice = AloudVoice({.rate = 3});
@@ -142,10 +185,10 @@ TEST(Playback, PauseDuringRenderLeavesValidShorterWave) {
         auto voice = MakeVoice({});
         std::shared_ptr<ss::FileStream> stream;
         ASSERT_EQ(Service()->CreateFileStream(stream), ss::kOk);
-        ASSERT_EQ(stream->BindToFile(path.u16string(), ss::kFileModeCreateAlways,
-                                     ss::StreamFormatId::WaveFormatEx, &kWaveFormat,
-                                     ss::kAllEvents),
-                  ss::kOk);
+        ASSERT_EQ(
+            stream->BindToFile(path.u16string(), ss::kFileModeCreateAlways,
+                               ss::StreamFormatId::WaveFormatEx, &kWaveFormat, ss::kAllEvents),
+            ss::kOk);
         ASSERT_EQ(voice->SetOutput(stream, true), ss::kOk);
         auto rendering =
             std::async(std::launch::async, [&] { return voice->Speak(text, 0, nullptr); });
@@ -201,10 +244,10 @@ TEST(Playback, PausingWhileAnotherThreadReleasesTheVoiceIsSafe) {
         auto voice = MakeVoice({.rate = 10});
         std::shared_ptr<ss::FileStream> stream;
         ASSERT_EQ(Service()->CreateFileStream(stream), ss::kOk);
-        ASSERT_EQ(stream->BindToFile((dir.Path() / "r.wav").u16string(),
-                                     ss::kFileModeCreateAlways, ss::StreamFormatId::WaveFormatEx,
-                                     &kWaveFormat, ss::kAllEvents),
-                  ss::kOk);
+        ASSERT_EQ(
+            stream->BindToFile((dir.Path() / "r.wav").u16string(), ss::kFileModeCreateAlways,
+                               ss::StreamFormatId::WaveFormatEx, &kWaveFormat, ss::kAllEvents),
+            ss::kOk);
         voice->SetOutput(stream, true);
         std::shared_ptr<ss::Voice> pauser = voice;
         auto speaking = std::async(std::launch::async,
@@ -246,10 +289,10 @@ TEST(Playback, HugeTextStaysBoundedAndPauses) {
         auto voice = MakeVoice({.rate = 10, .flags = fromFile ? ss::kSpeakIsFileName : 0});
         std::shared_ptr<ss::FileStream> stream;
         ASSERT_EQ(Service()->CreateFileStream(stream), ss::kOk);
-        ASSERT_EQ(stream->BindToFile((dir.Path() / "huge.wav").u16string(),
-                                     ss::kFileModeCreateAlways, ss::StreamFormatId::WaveFormatEx,
-                                     &kWaveFormat, ss::kAllEvents),
-                  ss::kOk);
+        ASSERT_EQ(
+            stream->BindToFile((dir.Path() / "huge.wav").u16string(), ss::kFileModeCreateAlways,
+                               ss::StreamFormatId::WaveFormatEx, &kWaveFormat, ss::kAllEvents),
+            ss::kOk);
         voice->SetOutput(stream, true);
         auto speaking = std::async(std::launch::async, [&] {
             return voice->Speak(fromFile ? file.u16string() : text,
@@ -318,9 +361,8 @@ int RankFemaleVoicesUnderGermanLocale() {
     while (tokens->Next(1, token, nullptr) == ss::kOk)
         if (token->Attribute(u"Gender") == u"Female")
             languages.push_back(token->Attribute(u"Language"));
-    return languages.size() >= 2 && languages[0] == u"de" && languages[1].starts_with(u"en")
-               ? 0
-               : 1;
+    return languages.size() >= 2 && languages[0] == u"de" && languages[1].starts_with(u"en") ? 0
+                                                                                             : 1;
 }
 
 TEST(PlaybackDeathTest, NoServerFailsSpeakingQuicklyButNotRendering) {
@@ -334,9 +376,9 @@ TEST(PlaybackDeathTest, MissingSynthesizerDataFailsEveryCall) {
         const char* variable;
         const char* folder;
     };
-    for (const Case& c : {Case{"SONOLEAF_ESPEAK_DATA", "/nonexistent"},
-                          Case{"ESPEAK_DATA_PATH", "/nonexistent"},
-                          Case{"SONOLEAF_ESPEAK_DATA", "/proc/self"}}) {  // a folder without data
+    for (const Case& c :
+         {Case{"SONOLEAF_ESPEAK_DATA", "/nonexistent"}, Case{"ESPEAK_DATA_PATH", "/nonexistent"},
+          Case{"SONOLEAF_ESPEAK_DATA", "/proc/self"}}) {  // a folder without data
         SCOPED_TRACE(std::string(c.variable) + "=" + c.folder);
         EXPECT_EXIT(std::_Exit(UseServiceWithoutData(c.variable, c.folder)),
                     ::testing::ExitedWithCode(0), "");
