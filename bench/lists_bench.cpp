@@ -14,10 +14,6 @@
 // SONOLEAF_BENCH_QUICK=1 shrinks the inputs tenfold for a trial run;
 // SONOLEAF_BENCH_READ_ONLY=1 measures only the reading and scanning (the second measurement).
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -25,13 +21,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "child_figures.h"
 #include "lists/source_file.h"
 #include "lists/title_scan.h"
 #include "platform/speech/speech_service.h"
@@ -48,6 +44,8 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using sonoleaf::SpeechEngine;
 using sonoleaf::VoiceProfile;
+using sonoleaf::bench::ChildFigures;
+using sonoleaf::bench::InChild;
 
 constexpr double kMB = 1024.0 * 1024.0;
 
@@ -106,41 +104,6 @@ void WriteTitled(const fs::path& path, std::size_t bytes, int pairs) {
         segment += closing;
         out << segment;
     }
-}
-
-struct ChildFigures {
-    double seconds = 0;
-    double peakMB = 0;
-    bool ok = false;
-};
-
-// Runs `work` in a child process; its time comes back through a pipe, its peak
-// resident size from the kernel's accounting of that child alone.
-ChildFigures InChild(const std::function<void()>& work) {
-    ChildFigures figures;
-    int channel[2];
-    if (::pipe(channel) != 0) return figures;
-    const pid_t child = ::fork();
-    if (child < 0) return figures;
-    if (child == 0) {
-        ::close(channel[0]);
-        const auto start = Clock::now();
-        work();
-        const double seconds = Seconds(start);
-        const ssize_t written = ::write(channel[1], &seconds, sizeof seconds);
-        ::_exit(written == sizeof seconds ? 0 : 1);
-    }
-    ::close(channel[1]);
-    double seconds = 0;
-    const bool got = ::read(channel[0], &seconds, sizeof seconds) == sizeof seconds;
-    ::close(channel[0]);
-    int status = 0;
-    struct rusage usage {};
-    if (::wait4(child, &status, 0, &usage) != child) return figures;
-    figures.seconds = seconds;
-    figures.peakMB = static_cast<double>(usage.ru_maxrss) * 1024.0 / kMB;  // KiB
-    figures.ok = got && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return figures;
 }
 
 // An engine over the recording service with its log, records and audio turned off.

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "jobs/alert.h"
+#include "lists/list_failures.h"
 #include "lists/list_file_path.h"
 #include "lists/source_file.h"
 #include "platform/text/byte_text.h"
@@ -20,6 +21,7 @@ void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string
     std::int64_t fileNumber = 0;
     std::u16string chunk;
     std::int32_t byteCount = 0;
+    ListFailures failures;
 
     // A cut names the next file and renders the chunk, unless Stop has ended the run;
     // its number is used up either way, and the file is still read to its end.
@@ -27,7 +29,8 @@ void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string
         ++fileNumber;
         std::u16string path = ListFilePath(outputFolder, stem, fileNumber, extension);
         if (lengthListRunning) {
-            RenderTextToFile(std::move(chunk), std::move(path), false);
+            const RenderResult result = RenderTextToFile(std::move(chunk), std::move(path), false);
+            failures.Count(result, !lengthListRunning);
         }
         chunk.clear();
         byteCount = 0;
@@ -44,7 +47,7 @@ void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string
         // The bytes after the last full chunk make one more file, so no text is lost.
         if (byteCount > 0) cut();
     }
-    ShowAlertText(u"Text file to Audio List operation done");
+    ShowAlertText(failures.Closing(u"Text file to Audio List operation done", outputFolder));
 }
 
 }  // namespace sonoleaf

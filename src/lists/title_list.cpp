@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "jobs/alert.h"
+#include "lists/list_failures.h"
 #include "lists/list_file_path.h"
 #include "lists/source_file.h"
 #include "lists/title_scan.h"
@@ -40,6 +41,7 @@ void SpeechEngine::MakeAudioListByTitles(std::u16string textPath, std::u16string
     const std::u16string extension = AudioExtension();  // one audio type for the whole run
     std::int64_t fileNumber = startNumber;
     bool found = false;
+    ListFailures failures;
     std::size_t position = 0;
     while (const std::optional<TitlePair> pair = FindTitlePair(bytes, position)) {
         if (!titleListRunning) break;
@@ -48,13 +50,19 @@ void SpeechEngine::MakeAudioListByTitles(std::u16string textPath, std::u16string
         // An empty passage writes no file, but its number is used up all the same.
         const std::string_view passage = std::string_view(bytes).substr(
             pair->passageBegin, pair->passageEnd - pair->passageBegin);
-        RenderTextToFile(text::BytesToText(passage), std::move(path), false);
+        const RenderResult result =
+            RenderTextToFile(text::BytesToText(passage), std::move(path), false);
+        failures.Count(result, !titleListRunning);
         found = true;
         position = pair->next;
         if (!titleListRunning) break;
     }
-    ShowAlert(found ? "Audio list by given <title>...</title> tag completed"
-                    : "There is no <title>...</title> tag found");
+    if (!found) {
+        ShowAlert("There is no <title>...</title> tag found");
+        return;
+    }
+    ShowAlertText(
+        failures.Closing(u"Audio list by given <title>...</title> tag completed", outputFolder));
 }
 
 }  // namespace sonoleaf

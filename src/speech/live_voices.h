@@ -12,21 +12,21 @@
 namespace sonoleaf {
 
 class LiveVoices {
-public:
+  public:
     void Add(const std::shared_ptr<speech_service::Voice>& voice);
     void Remove(const std::shared_ptr<speech_service::Voice>& voice);
     void PauseAll();
     bool Empty() const;
     std::size_t Size() const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<speech_service::Voice>> voices_;
 };
 
 // Registers a voice for the lifetime of one operation call.
 class LiveVoiceRegistration {
-public:
+  public:
     LiveVoiceRegistration(LiveVoices& voices, std::shared_ptr<speech_service::Voice> voice)
         : voices_(voices), voice_(std::move(voice)) {
         voices_.Add(voice_);
@@ -35,7 +35,7 @@ public:
     LiveVoiceRegistration(const LiveVoiceRegistration&) = delete;
     LiveVoiceRegistration& operator=(const LiveVoiceRegistration&) = delete;
 
-private:
+  private:
     LiveVoices& voices_;
     std::shared_ptr<speech_service::Voice> voice_;
 };

@@ -1,8 +1,11 @@
 #include "speech/speech_engine.h"
 
+#include <filesystem>
 #include <optional>
+#include <system_error>
 
 #include "jobs/alert.h"
+#include "platform/text/text_convert.h"
 
 namespace sonoleaf {
 
@@ -11,7 +14,10 @@ using ss::HResult;
 
 namespace {
 
-constexpr char16_t kSavedTo[] = u"File is saved to: ";
+bool FileIsThere(const std::u16string& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(text::ToNarrow(path), error);
+}
 
 const char16_t* GenderAttribute(std::int32_t gender) {
     switch (gender) {
@@ -59,26 +65,46 @@ class OperationVoice {
 };
 
 // The steps shared by both renderings: a voice, a file stream bound to the output
-// path with the engine's wave format, the speech into it, the optional message,
-// the stream closed only when everything succeeded, and everything released.
-void RenderIntoFile(SpeechEngine& engine, LiveVoices& live, const std::u16string& text,
-                    std::uint32_t flags, const std::u16string& outputPath, bool announce) {
-    OperationVoice voice(engine, live);
-    HResult hr = voice.Result();
-    const auto format = std::make_unique<ss::WaveFormat>();  // PCM, 22,050 Hz, 16-bit, mono
-    std::shared_ptr<ss::FileStream> stream;
-    if (ss::Succeeded(hr)) hr = engine.Service().CreateFileStream(stream);
-    if (ss::Succeeded(hr) && !stream) hr = ss::kFail;
-    if (ss::Succeeded(hr)) {
-        hr = stream->BindToFile(outputPath, ss::kFileModeCreateAlways,
-                                ss::StreamFormatId::WaveFormatEx, format.get(), ss::kAllEvents);
-        if (ss::Failed(hr)) stream.reset();
+// path with the engine's wave format, the speech into it, the stream closed only when
+// everything succeeded, and everything released. The message comes last, once the
+// file is complete on disk (or known not to be), so that it tells what is there.
+RenderResult RenderIntoFile(SpeechEngine& engine, LiveVoices& live, const std::u16string& text,
+                            std::uint32_t flags, const std::u16string& outputPath, bool announce) {
+    RenderResult result = RenderResult::Saved();
+    {
+        OperationVoice voice(engine, live);
+        HResult hr = voice.Result();
+        RenderStep step = RenderStep::Voice;
+        const auto format = std::make_unique<ss::WaveFormat>();  // PCM, 22,050 Hz, 16-bit, mono
+        std::shared_ptr<ss::FileStream> stream;
+        if (ss::Succeeded(hr)) {
+            step = RenderStep::File;
+            hr = engine.Service().CreateFileStream(stream);
+        }
+        if (ss::Succeeded(hr) && !stream) hr = ss::kFail;
+        if (ss::Succeeded(hr)) {
+            hr = stream->BindToFile(outputPath, ss::kFileModeCreateAlways,
+                                    ss::StreamFormatId::WaveFormatEx, format.get(), ss::kAllEvents);
+            if (ss::Failed(hr)) stream.reset();
+        }
+        if (ss::Succeeded(hr)) {
+            step = RenderStep::Speech;
+            hr = voice->SetOutput(stream, true);
+        }
+        if (ss::Succeeded(hr)) hr = voice->Speak(text, flags, nullptr);
+        if (ss::Succeeded(hr)) {
+            step = RenderStep::Closing;
+            hr = stream->Close();
+        }
+        stream.reset();
+        if (ss::Failed(hr)) {
+            result = RenderResult::Failure(step, hr);
+        } else if (!FileIsThere(outputPath)) {
+            result = RenderResult::NothingKept();
+        }
     }
-    if (ss::Succeeded(hr)) hr = voice->SetOutput(stream, true);
-    if (ss::Succeeded(hr)) hr = voice->Speak(text, flags, nullptr);
-    if (announce) ShowAlertText(kSavedTo + outputPath);
-    if (ss::Succeeded(hr)) stream->Close();
-    stream.reset();
+    if (announce) ShowAlertText(RenderMessage(result, outputPath));
+    return result;
 }
 
 }  // namespace
@@ -111,9 +137,10 @@ HResult SpeechEngine::SelectVoiceByGender(ss::Voice& voice, std::int32_t gender)
     return hr;
 }
 
-void SpeechEngine::RenderTextToFile(std::u16string text, std::u16string outputPath, bool announce) {
-    if (text.empty()) return;
-    RenderIntoFile(*this, renderVoice, text, ss::kSpeakDefault, outputPath, announce);
+RenderResult SpeechEngine::RenderTextToFile(std::u16string text, std::u16string outputPath,
+                                            bool announce) {
+    if (text.empty()) return {};
+    return RenderIntoFile(*this, renderVoice, text, ss::kSpeakDefault, outputPath, announce);
 }
 
 void SpeechEngine::SpeakTextFile(std::u16string path) {
@@ -123,8 +150,10 @@ void SpeechEngine::SpeakTextFile(std::u16string path) {
     if (ss::Succeeded(hr)) voice->Speak(path, ss::kSpeakIsFileName, nullptr);
 }
 
-void SpeechEngine::RenderTextFileToFile(std::u16string sourcePath, std::u16string outputPath) {
-    RenderIntoFile(*this, fileRenderVoice, sourcePath, ss::kSpeakIsFileName, outputPath, true);
+RenderResult SpeechEngine::RenderTextFileToFile(std::u16string sourcePath,
+                                                std::u16string outputPath) {
+    return RenderIntoFile(*this, fileRenderVoice, sourcePath, ss::kSpeakIsFileName, outputPath,
+                          true);
 }
 
 std::u16string SpeechEngine::AudioExtension() const {

@@ -8,12 +8,13 @@
 
 #include "platform/speech/speech_service.h"
 #include "speech/live_voices.h"
+#include "speech/render_result.h"
 #include "speech/voice_profile.h"
 
 namespace sonoleaf {
 
 class SpeechEngine {
-public:
+  public:
     explicit SpeechEngine(std::shared_ptr<speech_service::SpeechService> service);
 
     // Ends the list jobs' runs; see the Stop handler.
@@ -32,12 +33,12 @@ public:
 
     void CopyProfile(const VoiceProfile& profile);
     // The voice lookup by gender on `voice`; the result of the last step that ran.
-    speech_service::HResult SelectVoiceByGender(speech_service::Voice& voice,
-                                                std::int32_t gender);
+    speech_service::HResult SelectVoiceByGender(speech_service::Voice& voice, std::int32_t gender);
 
-    void RenderTextToFile(std::u16string text, std::u16string outputPath, bool announce);
+    // An empty text renders nothing and returns NothingToSay.
+    RenderResult RenderTextToFile(std::u16string text, std::u16string outputPath, bool announce);
     void SpeakTextFile(std::u16string path);
-    void RenderTextFileToFile(std::u16string sourcePath, std::u16string outputPath);
+    RenderResult RenderTextFileToFile(std::u16string sourcePath, std::u16string outputPath);
 
     // Single-file jobs (speech/).
     void MakeAudioFromText(std::u16string text, std::u16string folder);
@@ -56,7 +57,7 @@ public:
     // length list job runs (its voice is paused after its flag is cleared).
     void Stop(bool lengthListBusy);
 
-private:
+  private:
     std::shared_ptr<speech_service::SpeechService> service_;
 };
 

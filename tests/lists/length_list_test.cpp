@@ -36,8 +36,8 @@ class LengthListTest : public testing::ListJobTest {
     std::string File(const std::string& name) const { return OutNarrow() + "//" + name; }
 
     // A normal run: the engine's message while busy, the job's after it is idle.
-    void ExpectClosingMessages() {
-        EXPECT_EQ(Shown(), (Texts{kDone, kEnded}));
+    void ExpectClosingMessages(const std::string& done = kDone) {
+        EXPECT_EQ(Shown(), (Texts{done, kEnded}));
         EXPECT_EQ(BusyAtAlerts(), (Flags{1, 0}));
         EXPECT_EQ(Busy(), 0);
         EXPECT_FALSE(host.Engine().lengthListRunning);
@@ -218,14 +218,41 @@ TEST_F(LengthListTest, SourceNamedBeyondAsciiOpens) {
     EXPECT_TRUE(std::filesystem::exists(Out() / "\u00dcbersicht \u0142_1.wav"));
 }
 
-TEST_F(LengthListTest, MissingFolderFailsQuietly) {
-    SetFields(Source("book.txt", "0123456789abc").u16string(),
-              (dir.Path() / "no such folder").u16string());
-    host.SetControlText(kCharLengthEdit, u"10");
-    LengthListJob(host);
-    EXPECT_EQ(service->CallCount("BindToFile"), 2);
+TEST_F(LengthListTest, FilesThatCouldNotBeSavedAreCountedInTheClosingMessage) {
+    const std::string missing = (dir.Path() / "no such folder").string();
+    struct Case {
+        const char* name;
+        std::string folder;
+        std::string failCall;
+        int occurrence;
+        speech_service::HResult result;
+        std::string done;
+    };
+    const Case cases[] = {
+        {"missing folder", missing, "", 0, 0,
+         std::string(kDone) + "\r\n2 of 2 audio files could not be saved to: " + missing +
+             "\r\nThe folder cannot be written to."},
+        {"disk full in the second file", OutNarrow(), "Speak", 2, speech_service::kWriteFault,
+         std::string(kDone) + "\r\n1 of 2 audio files could not be saved to: " + OutNarrow() +
+             "\r\nThe file could not be written to its end: the disk may be full."},
+        {"first file not created", OutNarrow(), "BindToFile", 1, speech_service::kFail,
+         std::string(kDone) + "\r\n1 of 2 audio files could not be saved to: " + OutNarrow() +
+             "\r\nThe file could not be created."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        alerts->Clear();
+        service->ClearFailures();
+        service->ClearLog();
+        if (!c.failCall.empty()) service->FailCall(c.failCall, c.occurrence, c.result);
+        SetFields(Source("book.txt", "0123456789abc").u16string(), text::ToWide(c.folder));
+        host.SetControlText(kCharLengthEdit, u"10");
+        const int bindsBefore = service->CallCount("BindToFile");
+        LengthListJob(host);
+        EXPECT_EQ(service->CallCount("BindToFile") - bindsBefore, 2);
+        ExpectClosingMessages(c.done);
+    }
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "no such folder"));
-    ExpectClosingMessages();
 }
 
 TEST_F(LengthListTest, StopInTheMiddleRendersNoFurtherFile) {

@@ -25,6 +25,15 @@ const Texts kLengthEnd = {"Text file to Audio List operation done",
 const Texts kTitleEnd = {"Audio list by given <title>...</title> tag completed",
                          "Text File to Audio List By given Titles Operation Ended"};
 
+// The closing messages of a list none of whose `count` files could be created in
+// `folder` (the test service refuses such files as a folder it cannot write to).
+Texts NoneSaved(const Texts& end, int count, const fs::path& folder) {
+    const std::string number = std::to_string(count);
+    return {end[0] + "\r\n" + number + " of " + number + " audio files could not be saved to: " +
+                folder.string() + "\r\nThe folder cannot be written to.",
+            end[1]};
+}
+
 class ListBadInput : public testing::ListJobTest {
   protected:
     ListBadInput() : ListJobTest(Job::LengthList) { host.Profile().audioType = Wav; }
@@ -49,7 +58,7 @@ class ListBadInput : public testing::ListJobTest {
     }
 };
 
-TEST_F(ListBadInput, AwkwardNamesNameTheFilesOrFailQuietly) {
+TEST_F(ListBadInput, AwkwardNamesNameTheFilesOrSayTheyFailed) {
     for (const auto& [label, stem] : testing::AwkwardNames()) {
         SCOPED_TRACE(label);
         const fs::path folder = dir.Path() / fs::path(stem);
@@ -57,12 +66,13 @@ TEST_F(ListBadInput, AwkwardNamesNameTheFilesOrFailQuietly) {
         const fs::path source = folder / fs::path(stem + ".txt");
         Source(fs::relative(source, dir.Path()).string(), "<title>abc</title>");
         // "_1.wav" after the longest stem makes a name too long for the file system:
-        // binding fails, nothing is spoken or written, and the job ends as usual.
+        // binding fails, nothing is spoken or written, and the closing message says so.
         const bool fits = stem.size() + 6 <= 255;
         const std::string prefix = folder.string() + "//" + stem;
         const int binds = service->CallCount("BindToFile");
 
-        EXPECT_EQ(RunLength(source, folder, u"9"), kLengthEnd);
+        EXPECT_EQ(RunLength(source, folder, u"9"),
+                  fits ? kLengthEnd : NoneSaved(kLengthEnd, 2, folder));
         EXPECT_EQ(service->CallCount("BindToFile"), binds + 2);
         if (fits) {
             EXPECT_EQ(Renders(), (std::vector<testing::Render>{{prefix + "_1.wav", "<title>ab"},
@@ -73,7 +83,8 @@ TEST_F(ListBadInput, AwkwardNamesNameTheFilesOrFailQuietly) {
         std::error_code tooLong;
         EXPECT_EQ(fs::exists(folder / fs::path(stem + "_2.wav"), tooLong), fits);
 
-        EXPECT_EQ(RunTitles(source, folder, u"7"), kTitleEnd);
+        EXPECT_EQ(RunTitles(source, folder, u"7"),
+                  fits ? kTitleEnd : NoneSaved(kTitleEnd, 1, folder));
         EXPECT_EQ(service->CallCount("BindToFile"), binds + 3);
         if (fits) {
             EXPECT_EQ(Renders(), (std::vector<testing::Render>{{prefix + "_7.wav", "abc"}}));
@@ -95,8 +106,8 @@ TEST_F(ListBadInput, PathsOfFourThousandBytes) {
 
     const fs::path deeper = testing::FolderOfPathLength(dir.Path() / "x", 4090);
     const int binds = service->CallCount("BindToFile");
-    EXPECT_EQ(RunLength(source, deeper, u"5"), kLengthEnd);
-    EXPECT_EQ(service->CallCount("BindToFile"), binds + 2);  // tried, and failed quietly
+    EXPECT_EQ(RunLength(source, deeper, u"5"), NoneSaved(kLengthEnd, 2, deeper));
+    EXPECT_EQ(service->CallCount("BindToFile"), binds + 2);  // tried, and failed
     EXPECT_TRUE(Renders().empty());
     EXPECT_TRUE(testing::AudioFilesIn(deeper).empty());
 }

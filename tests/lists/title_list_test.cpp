@@ -36,7 +36,7 @@ class TitleListTest : public testing::ListJobTest {
     }
     std::string File(const std::string& name) const { return OutNarrow() + "//" + name; }
 
-    void ExpectClosingMessages(const char* engineMessage) {
+    void ExpectClosingMessages(const std::string& engineMessage) {
         EXPECT_EQ(Shown(), (Texts{engineMessage, kEnded}));
         EXPECT_EQ(BusyAtAlerts(), (Flags{1, 0}));
         EXPECT_EQ(Busy(), 0);
@@ -176,13 +176,17 @@ TEST_F(TitleListTest, NamesWithoutFullStopAndUnreadableSources) {
     EXPECT_EQ(service->SpeakCount(), 2);
 }
 
-TEST_F(TitleListTest, MissingFolderStillCountsThePairs) {
-    SetFields(Source("book.txt", "<title>a</title><title>b</title>").u16string(),
-              (dir.Path() / "no such folder").u16string());
+TEST_F(TitleListTest, MissingFolderStillCountsThePairsAndSaysSo) {
+    const auto folder = dir.Path() / "no such folder";
+    SetFields(Source("book.txt", "<title>a</title><title></title><title>b</title>").u16string(),
+              folder.u16string());
     TitleListJob(host);
     EXPECT_EQ(service->CallCount("BindToFile"), 2);
-    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "no such folder"));
-    ExpectClosingMessages(kCompleted);
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    // The empty passage had nothing to say, so it is no file that failed.
+    ExpectClosingMessages(std::string(kCompleted) +
+                          "\r\n2 of 2 audio files could not be saved to: " + folder.string() +
+                          "\r\nThe folder cannot be written to.");
 }
 
 TEST_F(TitleListTest, StopAfterTheCurrentPair) {
@@ -230,7 +234,9 @@ TEST_F(TitleListTest, HundredThousandPairsFinish) {
     host.SetControlText(kStartNumberEdit, u"");
     TitleListJob(host);
     EXPECT_EQ(service->CallCount("BindToFile"), 100000);
-    ExpectClosingMessages(kCompleted);
+    ExpectClosingMessages(
+        std::string(kCompleted) + "\r\n100000 of 100000 audio files could not be saved to: " +
+        (dir.Path() / "nowhere").string() + "\r\nThe folder cannot be written to.");
 }
 
 }  // namespace

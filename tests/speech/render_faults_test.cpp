@@ -1,8 +1,8 @@
 // The four jobs that write audio, on the real speech service, when the output cannot
 // be written: a folder that does not exist, a file in a folder's place, a read-only
-// folder, and a disk that fills during the render (a file size limit). The user sees
-// the jobs' usual messages, nothing crashes or hangs, and what is left on disk is a
-// whole audio file or nothing.
+// folder, and a disk that fills during the render (a file size limit). The user is
+// told that the file was not saved and why, nothing crashes or hangs, and what is left
+// on disk is a whole audio file or nothing.
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -12,6 +12,7 @@
 #include <fstream>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "jobs/job_procedures.h"
@@ -44,20 +45,27 @@ struct JobMessages {
     std::vector<std::string> messages;
 };
 
+// $REASON stands for the line that says why.
 const JobMessages kJobs[] = {
     {"Make Audio",
      Job::MakeAudio,
-     {R"(File is saved to: $OUT//\d{6}_[A-Za-z]+_[A-Za-z]+_\d{2}_\d{4}\.$EXT)",
+     {R"(File could not be saved to: $OUT//\d{6}_[A-Za-z]+_[A-Za-z]+_\d{2}_\d{4}\.$EXT)"
+      "\r\n$REASON",
       "Raw Text to Audio Operation Ended"}},
     {"Convert to Audio from Text file",
      Job::FileToAudio,
-     {R"(File is saved to: $OUT//book\.$EXT)", "Text File to Audio Operation Ended"}},
+     {R"(File could not be saved to: $OUT//book\.$EXT)"
+      "\r\n$REASON",
+      "Text File to Audio Operation Ended"}},
     {"audio list by length",
      Job::LengthList,
-     {"Text file to Audio List operation done", "Text File to Audio List Operation Ended"}},
+     {"Text file to Audio List operation done\r\n1 of 1 audio files could not be saved to: "
+      "$OUT\r\n$REASON",
+      "Text File to Audio List Operation Ended"}},
     {"audio list by titles",
      Job::TitleList,
-     {R"(Audio list by given <title>\.\.\.</title> tag completed)",
+     {R"(Audio list by given <title>\.\.\.</title> tag completed)"
+      "\r\n1 of 1 audio files could not be saved to: $OUT\r\n$REASON",
       "Text File to Audio List By given Titles Operation Ended"}},
 };
 
@@ -66,9 +74,12 @@ std::string Escaped(const std::string& text) {
     return std::regex_replace(text, special, R"(\$&)");
 }
 
-std::string Expand(std::string pattern, const std::string& out, const std::string& extension) {
+std::string Expand(std::string pattern, const std::string& out, const std::string& extension,
+                   const std::string& reason) {
     for (auto at = pattern.find("$OUT"); at != std::string::npos; at = pattern.find("$OUT"))
         pattern.replace(at, 4, Escaped(out));
+    for (auto at = pattern.find("$REASON"); at != std::string::npos; at = pattern.find("$REASON"))
+        pattern.replace(at, 7, Escaped(reason));
     for (auto at = pattern.find("$EXT"); at != std::string::npos; at = pattern.find("$EXT"))
         pattern.replace(at, 4, extension);
     return pattern;
@@ -111,11 +122,13 @@ std::string RunJob(Job job, const fs::path& source, const fs::path& folder, Audi
     return joined;
 }
 
-void ExpectUsualEnd(const JobMessages& job, const std::vector<std::string>& shown,
-                    const fs::path& folder, const std::string& extension) {
+// The job ends as usual, but its message says that the file was not saved, and why.
+void ExpectFailureTold(const JobMessages& job, const std::vector<std::string>& shown,
+                       const fs::path& folder, const std::string& extension,
+                       const std::string& reason) {
     ASSERT_EQ(shown.size(), job.messages.size() + 2) << ::testing::PrintToString(shown);
     for (std::size_t i = 0; i < job.messages.size(); ++i) {
-        const std::string pattern = Expand(job.messages[i], folder.string(), extension);
+        const std::string pattern = Expand(job.messages[i], folder.string(), extension, reason);
         EXPECT_TRUE(std::regex_match(shown[i], std::regex(pattern)))
             << shown[i] << " !~ " << pattern;
     }
@@ -129,17 +142,21 @@ class RenderFaults : public ::testing::Test {
     fs::path Source() const { return dir.Path() / "book.txt"; }
 };
 
-TEST_F(RenderFaults, UnwritableFolderGivesTheUsualMessagesAndNoFile) {
+TEST_F(RenderFaults, UnwritableFolderIsToldAndLeavesNoFile) {
     fs::create_directory(dir.Path() / "read-only");
     fs::permissions(dir.Path() / "read-only", fs::perms::owner_read | fs::perms::owner_exec |
                                                   fs::perms::group_read | fs::perms::group_exec |
                                                   fs::perms::others_read | fs::perms::others_exec);
     std::ofstream(dir.Path() / "plain file") << "not a folder";
-    const fs::path folders[] = {dir.Path() / "missing", dir.Path() / "plain file",
-                                dir.Path() / "read-only", dir.Path() / "missing" / "deeper"};
+    const std::string missing = "The folder does not exist.";
+    const std::pair<fs::path, std::string> folders[] = {
+        {dir.Path() / "missing", missing},
+        {dir.Path() / "plain file", missing},
+        {dir.Path() / "read-only", "The folder cannot be written to."},
+        {dir.Path() / "missing" / "deeper", missing}};
     WriteSource(Source(), "Nothing gets written.");
     for (const JobMessages& job : kJobs) {
-        for (const fs::path& folder : folders) {
+        for (const auto& [folder, reason] : folders) {
             for (const AudioType type : {Mp3, Wav}) {
                 SCOPED_TRACE(std::string(job.name) + " into " + folder.string() +
                              (type == Mp3 ? " (mp3)" : " (wav)"));
@@ -149,7 +166,8 @@ TEST_F(RenderFaults, UnwritableFolderGivesTheUsualMessagesAndNoFile) {
                     return RunJob(job.job, Source(), folder, type, "Nothing gets written.");
                 });
                 ASSERT_TRUE(outcome.exited) << "signal " << outcome.signal;
-                ExpectUsualEnd(job, Split(outcome.output), folder, type == Mp3 ? "mp3" : "wav");
+                ExpectFailureTold(job, Split(outcome.output), folder, type == Mp3 ? "mp3" : "wav",
+                                  reason);
                 if (fs::is_directory(folder)) {
                     EXPECT_TRUE(AudioFilesIn(folder).empty());
                 }
@@ -159,8 +177,8 @@ TEST_F(RenderFaults, UnwritableFolderGivesTheUsualMessagesAndNoFile) {
     EXPECT_FALSE(fs::exists(dir.Path() / "missing"));
 }
 
-// A file size limit stands in for a full disk: the render is cut short, the job ends
-// as usual, and the file left is a whole, shorter one (or there is none).
+// A file size limit stands in for a full disk: the render is cut short, the job says
+// so, and the file left is a whole, shorter one (or there is none).
 TEST_F(RenderFaults, DiskFillingDuringRenderLeavesAWholeShorterFileOrNone) {
     constexpr rlim_t kLimit = 60000;
     std::string longText;
@@ -179,7 +197,8 @@ TEST_F(RenderFaults, DiskFillingDuringRenderLeavesAWholeShorterFileOrNone) {
                 return RunJob(job.job, Source(), out, type, longText);
             });
             ASSERT_TRUE(outcome.exited) << "signal " << outcome.signal;
-            ExpectUsualEnd(job, Split(outcome.output), out, type == Mp3 ? "mp3" : "wav");
+            ExpectFailureTold(job, Split(outcome.output), out, type == Mp3 ? "mp3" : "wav",
+                              "The file could not be written to its end: the disk may be full.");
             // A WAV keeps a header that fits what reached the disk; an MP3 cut inside
             // a frame is not kept.
             if (type == Wav) {

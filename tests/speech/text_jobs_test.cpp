@@ -107,6 +107,7 @@ TEST_P(TextJobs, ValidateRunAndReport) {
 }
 
 const std::string kSaved = "File is saved to: ";
+const std::string kNotSaved = "File could not be saved to: ";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TextJobs,
@@ -167,16 +168,18 @@ INSTANTIATE_TEST_SUITE_P(
                 {{"Raw Text to Audio Operation Ended", 0}},
                 0,
                 {}},
-        JobCase{"make_audio_missing_folder",
-                Job::MakeAudio,
-                u"Hello",
-                u"",
-                u"$DIR/none",
-                Mp3,
-                {{kSaved + "$DIR/none//" + kStamp + "\\.mp3", 1},
-                 {"Raw Text to Audio Operation Ended", 0}},
-                0,
-                {}},
+        JobCase{
+            "make_audio_missing_folder",
+            Job::MakeAudio,
+            u"Hello",
+            u"",
+            u"$DIR/none",
+            Mp3,
+            {{kNotSaved + "$DIR/none//" + kStamp + "\\.mp3\r\nThe folder cannot be written to\\.",
+              1},
+             {"Raw Text to Audio Operation Ended", 0}},
+            0,
+            {}},
         JobCase{
             "speak_file_no_path",
             Job::SpeakFile,
@@ -238,7 +241,8 @@ INSTANTIATE_TEST_SUITE_P(
                 u"$DIR/none.txt",
                 u"$DIR",
                 Mp3,
-                {{kSaved + "$DIR//none\\.mp3", 1}, {"Text File to Audio Operation Ended", 0}},
+                {{kNotSaved + "$DIR//none\\.mp3\r\nThe text file could not be found\\.", 1},
+                 {"Text File to Audio Operation Ended", 0}},
                 1,
                 // The stream was bound before the source turned out to be missing.
                 {"none\\.mp3"}},
@@ -286,7 +290,9 @@ TEST(SingleFileNames, FolderTwoSeparatorsNameAndExtension) {
         engine.MakeAudioFromTextFile(c.source, c.folder);
         const auto texts = alerts->Texts();
         ASSERT_EQ(texts.size(), 1u);
-        EXPECT_TRUE(std::regex_match(texts[0], std::regex("File is saved to: " + c.outputPattern)))
+        EXPECT_TRUE(
+            std::regex_match(texts[0], std::regex("File could not be saved to: " + c.outputPattern +
+                                                  "\r\nNo speech voice could be made ready\\.")))
             << texts[0];
     }
 }

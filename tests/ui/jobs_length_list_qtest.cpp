@@ -309,14 +309,18 @@ class JobsLengthListTest : public GuiTestBase {
         }
     }
 
-    // A destination that does not exist is not reported; nothing is created.
+    // A destination that does not exist: nothing is created, and the closing message
+    // says that no file could be saved.
     void realRunIntoAMissingFolder() {
         const fs::path source = in_.Path() / "story.txt";
         WriteBytes(source, "Hello there, this is the first part. And here is the second.");
         CSonoleafDlg& w = Prepare(SystemSpeech(), source, QStringLiteral("37"));
-        SetField(w, kAudioFolderBrowse, Q(out_.Path() / "not there"));
+        const QString missing = Q(out_.Path() / "not there");
+        SetField(w, kAudioFolderBrowse, missing);
         Click(*FindControl(w, ui::kLengthListButton));
-        FOLLOW_ALERT(kDone, w.lengthListBusy, 1);
+        FOLLOW_ALERT(kDone + QStringLiteral("\r\n2 of 2 audio files could not be saved to: ") +
+                         missing + QStringLiteral("\r\nThe folder does not exist."),
+                     w.lengthListBusy, 1);
         FOLLOW_ALERT(kEnded, w.lengthListBusy, 0);
         EXPECT_RUN_ENDED(w, w.lengthListBusy);
         QVERIFY(FileNames(out_.Path()).isEmpty());

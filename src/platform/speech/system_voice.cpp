@@ -29,7 +29,7 @@ constexpr std::size_t kFileSliceSamples = static_cast<std::size_t>(kSampleRate) 
 constexpr std::size_t kMaxSpareBuffers = 2;
 
 class FileOutput final : public AudioOutput {
-public:
+  public:
     explicit FileOutput(std::shared_ptr<SoundFileStream> stream) : stream_(std::move(stream)) {}
     std::size_t SliceSamples() const override { return kFileSliceSamples; }
     HResult Write(std::span<const std::int16_t> samples) override {
@@ -38,7 +38,7 @@ public:
     HResult Finish() override { return kOk; }
     void Discard() override {}
 
-private:
+  private:
     std::shared_ptr<SoundFileStream> stream_;
 };
 
@@ -50,8 +50,12 @@ void ApplyVolume(std::vector<std::int16_t>& samples, std::uint16_t volume) {
 
 HResult ReadFile(const std::string& path, std::string& bytes) {
     std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) return kFileNotFound;
+    // A folder or a named pipe holds no text to read (and a pipe would block).
+    if (!std::filesystem::is_regular_file(status)) return kAccessDenied;
     const auto size = std::filesystem::file_size(path, error);
-    if (error) return kFileNotFound;
+    if (error) return kAccessDenied;
     if (size > kMaxTextFileBytes) return kOutOfMemory;
     std::ifstream in(path, std::ios::binary);
     if (!in) return kAccessDenied;
@@ -241,8 +245,8 @@ HResult SystemVoice::Consume(AudioOutput& output, Queue& queue) {
         std::vector<std::int16_t> samples;
         {
             std::unique_lock lock(queue.mutex);
-            queue.changed.wait(lock,
-                               [&] { return stop_.load() || !queue.pieces.empty() || queue.finished; });
+            queue.changed.wait(
+                lock, [&] { return stop_.load() || !queue.pieces.empty() || queue.finished; });
             if (stop_.load() || queue.pieces.empty()) return kOk;
             samples = std::move(queue.pieces.front());
             queue.pieces.pop_front();

@@ -1,7 +1,5 @@
 #include "platform/text/byte_text.h"
 
-#include <vector>
-
 #include "platform/text/unicode.h"
 
 namespace sonoleaf::text {
@@ -21,23 +19,62 @@ struct Piece {
     bool isByte;
 };
 
-std::vector<Piece> SplitPieces(std::u16string_view text) {
-    std::vector<Piece> pieces;
-    pieces.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char32_t unit = text[i];
-        if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            pieces.push_back({0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00u), false});
-            ++i;
-        } else if (IsByteChar(unit)) {
-            pieces.push_back({unit - 0xDC00, true});
-        } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
-            continue;  // an unpaired surrogate is no character
-        } else {
-            pieces.push_back({unit, false});
+// Reads the pieces of wide text one at a time, so that no copy of the whole text is
+// made in between: unpaired surrogates are no pieces.
+class PieceReader {
+  public:
+    explicit PieceReader(std::u16string_view text) : text_(text) {}
+
+    bool Next(Piece& piece) {
+        while (pos_ < text_.size()) {
+            const char32_t unit = text_[pos_];
+            if (IsHighSurrogate(unit) && pos_ + 1 < text_.size() &&
+                IsLowSurrogate(text_[pos_ + 1])) {
+                piece = {0x10000 + ((unit - 0xD800) << 10) + (text_[pos_ + 1] - 0xDC00u), false};
+                pos_ += 2;
+                return true;
+            }
+            ++pos_;
+            if (IsByteChar(unit)) {
+                piece = {unit - 0xDC00, true};
+                return true;
+            }
+            if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) continue;
+            piece = {unit, false};
+            return true;
         }
+        return false;
     }
-    return pieces;
+
+  private:
+    std::u16string_view text_;
+    std::size_t pos_ = 0;
+};
+
+// Calls `onChar(value)` for each character piece and `onRun(bytes, atStart, atEnd)`
+// for each run of byte pieces, in order; `atStart`/`atEnd` tell whether the run is
+// the first or last piece of the text.
+template <typename OnChar, typename OnRun>
+void WalkPieces(std::u16string_view text, OnChar onChar, OnRun onRun) {
+    PieceReader reader(text);
+    std::string run;  // only the current run is held
+    bool runAtStart = false;
+    bool first = true;
+    Piece piece{};
+    while (reader.Next(piece)) {
+        if (piece.isByte) {
+            if (run.empty()) runAtStart = first;
+            run.push_back(static_cast<char>(piece.value));
+        } else {
+            if (!run.empty()) {
+                onRun(std::string_view(run), runAtStart, false);
+                run.clear();
+            }
+            onChar(piece.value);
+        }
+        first = false;
+    }
+    if (!run.empty()) onRun(std::string_view(run), runAtStart, true);
 }
 
 // How a run of bytes reads as UTF-8: the part between `begin` and `end` is whole
@@ -162,53 +199,47 @@ std::u16string DecodeTextFile(std::string_view bytes) {
 }
 
 std::string TextForSynthesis(std::u16string_view text) {
-    const std::vector<Piece> pieces = SplitPieces(text);
-
-    // The runs of bytes, in order, each as a byte string with its place in `pieces`.
-    struct Run {
-        std::size_t first;
-        std::size_t count;
-        std::string bytes;
-    };
-    std::vector<Run> runs;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        if (!pieces[i].isByte) continue;
-        if (runs.empty() || runs.back().first + runs.back().count != i) runs.push_back({i, 0, {}});
-        runs.back().bytes.push_back(static_cast<char>(pieces[i].value));
-        ++runs.back().count;
-    }
-
     // The text's bytes are one encoding: UTF-8 only if every run reads as UTF-8
-    // (characters split at the text's two edges allowed), else Windows-1252.
-    std::vector<Utf8Run> readings;
-    readings.reserve(runs.size());
+    // (characters split at the text's two edges allowed), else Windows-1252. A first
+    // pass decides it, a second writes the text; neither holds more than one run.
+    // The first pass also counts the bytes of either outcome, so that the result is
+    // allocated once, at its size.
     bool utf8 = true;
-    for (const Run& run : runs) {
-        readings.push_back(
-            ReadRunAsUtf8(run.bytes, run.first == 0, run.first + run.count == pieces.size()));
-        utf8 = utf8 && readings.back().valid;
-    }
+    std::size_t charBytes = 0;
+    std::size_t utf8RunBytes = 0;
+    std::size_t windows1252RunBytes = 0;
+    WalkPieces(
+        text,
+        [&](char32_t value) {
+            if (value != 0) charBytes += Utf8Length(value);
+        },
+        [&](std::string_view run, bool atStart, bool atEnd) {
+            if (utf8) {
+                const Utf8Run reading = ReadRunAsUtf8(run, atStart, atEnd);
+                utf8 = reading.valid;
+                utf8RunBytes += reading.end - reading.begin;
+            }
+            for (const char byte : run)
+                windows1252RunBytes +=
+                    Utf8Length(Windows1252ToCodePoint(static_cast<unsigned char>(byte)));
+        });
 
     std::string out;
-    out.reserve(text.size());
-    std::size_t nextRun = 0;
-    for (std::size_t i = 0; i < pieces.size();) {
-        if (!pieces[i].isByte) {
-            if (pieces[i].value != 0) AppendUtf8(out, pieces[i].value);
-            ++i;
-            continue;
-        }
-        const Run& run = runs[nextRun];
-        if (utf8) {
-            const Utf8Run& reading = readings[nextRun];
-            out.append(run.bytes, reading.begin, reading.end - reading.begin);
-        } else {
-            for (const char byte : run.bytes)
-                AppendUtf8(out, Windows1252ToCodePoint(static_cast<unsigned char>(byte)));
-        }
-        i += run.count;
-        ++nextRun;
-    }
+    out.reserve(charBytes + (utf8 ? utf8RunBytes : windows1252RunBytes));
+    WalkPieces(
+        text,
+        [&](char32_t value) {
+            if (value != 0) AppendUtf8(out, value);
+        },
+        [&](std::string_view run, bool atStart, bool atEnd) {
+            if (utf8) {
+                const Utf8Run reading = ReadRunAsUtf8(run, atStart, atEnd);
+                out.append(run.substr(reading.begin, reading.end - reading.begin));
+            } else {
+                for (const char byte : run)
+                    AppendUtf8(out, Windows1252ToCodePoint(static_cast<unsigned char>(byte)));
+            }
+        });
     return out;
 }
 

@@ -27,6 +27,10 @@ Utf8Step ReadUtf8(std::string_view bytes, std::size_t pos);
 bool IsContinuationByte(unsigned char byte);
 
 void AppendUtf8(std::string& out, char32_t codePoint);
+// The bytes AppendUtf8 writes for `codePoint`.
+inline std::size_t Utf8Length(char32_t codePoint) {
+    return codePoint < 0x80 ? 1 : codePoint < 0x800 ? 2 : codePoint < 0x10000 ? 3 : 4;
+}
 void AppendUtf16(std::u16string& out, char32_t codePoint);
 
 inline bool IsHighSurrogate(char32_t unit) {
