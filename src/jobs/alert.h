@@ -11,7 +11,7 @@ inline constexpr char16_t kAlertCaption[] = u"Message Box for Alert";
 
 // Shows a message and returns when the user has dismissed it.
 class AlertPresenter {
-public:
+  public:
     virtual ~AlertPresenter() = default;
     virtual void Present(const std::u16string& caption, const std::u16string& text) = 0;
 };

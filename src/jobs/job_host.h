@@ -36,7 +36,7 @@ enum class Job {
 };
 
 class JobHost {
-public:
+  public:
     virtual ~JobHost() = default;
     // The window text of a control, read through the GUI thread.
     virtual std::u16string ReadControlText(int controlId) = 0;

@@ -11,7 +11,7 @@
 namespace sonoleaf {
 
 class JobRunner {
-public:
+  public:
     JobRunner() = default;
     JobRunner(const JobRunner&) = delete;
     JobRunner& operator=(const JobRunner&) = delete;
@@ -29,7 +29,7 @@ public:
     // Threads started and not yet ended.
     int Running() const;
 
-private:
+  private:
     struct Worker {
         std::thread thread;
         std::atomic<bool> done{false};

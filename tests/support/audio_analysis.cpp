@@ -13,7 +13,7 @@ namespace sonoleaf::testing {
 bool ReadAudioFile(const std::filesystem::path& path, Audio& audio) {
     SF_INFO info{};
     std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> file(sf_open(path.c_str(), SFM_READ, &info),
-                                                       &sf_close);
+                                                     &sf_close);
     if (!file || info.channels < 1) return false;
     audio.sampleRate = info.samplerate;
     audio.channels = info.channels;

@@ -13,7 +13,7 @@ namespace sonoleaf::testing {
 struct Audio {
     int sampleRate = 0;
     int channels = 0;
-    int format = 0;             // libsndfile's SF_FORMAT_* of the file
+    int format = 0;              // libsndfile's SF_FORMAT_* of the file
     std::vector<float> samples;  // first channel, -1..1
 
     double Seconds() const {

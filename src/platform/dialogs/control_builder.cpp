@@ -99,7 +99,8 @@ QWidget* Create(const ControlSpec& control, QWidget& parent, const IconLookup& i
 // The desktop font may be wider than the one the template was laid out for. A
 // one-line static then grows to its caption (centred ones on both sides) instead of
 // cutting it; every other control keeps its place exactly.
-QRect FittedRect(const ControlSpec& control, const QWidget& widget, const DialogUnitConverter& units) {
+QRect FittedRect(const ControlSpec& control, const QWidget& widget,
+                 const DialogUnitConverter& units) {
     QRect rect = units.ToPixels(control.x, control.y, control.width, control.height);
     const bool isStatic =
         control.kind == ControlKind::Static || control.kind == ControlKind::StaticCentred;
@@ -149,8 +150,9 @@ ControlSet BuildControls(QWidget& parent, const DialogTemplate& dialogTemplate,
         widget->setProperty("controlId", control.id);
         widget->setProperty("templateIndex", static_cast<int>(index));
         widget->setObjectName(control.id == kNoId ? QStringLiteral("item_%1").arg(index)
-                                               : QStringLiteral("control_%1").arg(control.id));
-        if (control.text != nullptr && *control.text != '\0') widget->setAccessibleName(Text(control));
+                                                  : QStringLiteral("control_%1").arg(control.id));
+        if (control.text != nullptr && *control.text != '\0')
+            widget->setAccessibleName(Text(control));
         if (TakesFocus(control.kind)) {
             if (control.style & kTabStop) {
                 widget->setFocusPolicy(Qt::StrongFocus);

@@ -10,7 +10,7 @@
 namespace sonoleaf::speech_service {
 
 class AudioOutput {
-public:
+  public:
     virtual ~AudioOutput() = default;
     // How many samples one Write should take at most, so that a pause is noticed
     // between two writes soon enough.

@@ -79,7 +79,7 @@ std::string RequestedDataPath() {
 }
 
 class Espeak final : public SynthesisEngine {
-public:
+  public:
     Espeak() {
         const std::string path = RequestedDataPath();
         std::error_code error;
@@ -89,8 +89,8 @@ public:
         espeak_ng_STATUS status = espeak_ng_Initialize(&context);
         espeak_ng_ClearErrorContext(&context);
         if (status == ENS_OK)
-            status = espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, kCallbackBufferMs,
-                                                nullptr);
+            status =
+                espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, kCallbackBufferMs, nullptr);
         if (status != ENS_OK || espeak_ng_GetSampleRate() != kSampleRate) return;
         espeak_SetSynthCallback(OnSamples);
         ListOfferedVoices();
@@ -134,13 +134,13 @@ public:
         return kFail;
     }
 
-private:
+  private:
     // The voice's normal speed is eSpeak NG's default rate; the synthesizer cannot
     // follow below its minimum, and three times normal is the fastest asked for.
     static int WordsPerMinute(double speed) {
         const double wpm = std::round(espeakRATE_NORMAL * speed);
-        return static_cast<int>(std::clamp(wpm, double{espeakRATE_MINIMUM},
-                                           3.0 * espeakRATE_NORMAL));
+        return static_cast<int>(
+            std::clamp(wpm, double{espeakRATE_MINIMUM}, 3.0 * espeakRATE_NORMAL));
     }
 
     void ListOfferedVoices() {

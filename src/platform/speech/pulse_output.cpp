@@ -78,9 +78,9 @@ HResult PulseOutput::Open(std::unique_ptr<PulseOutput>& output) {
     buffer.minreq = static_cast<std::uint32_t>(-1);
     buffer.fragsize = static_cast<std::uint32_t>(-1);
     int error = 0;
-    std::unique_ptr<pa_simple, Closer> stream(pa_simple_new(nullptr, kClientName,
-                                                            PA_STREAM_PLAYBACK, nullptr, "Speech",
-                                                            &sampleFormat, nullptr, &buffer, &error));
+    std::unique_ptr<pa_simple, Closer> stream(
+        pa_simple_new(nullptr, kClientName, PA_STREAM_PLAYBACK, nullptr, "Speech", &sampleFormat,
+                      nullptr, &buffer, &error));
     if (!stream) return kNoAudioDevice;
     output.reset(new PulseOutput(std::move(stream)));
     return kOk;

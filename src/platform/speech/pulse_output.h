@@ -11,7 +11,7 @@ struct pa_simple;
 namespace sonoleaf::speech_service {
 
 class PulseOutput final : public AudioOutput {
-public:
+  public:
     // kNoAudioDevice when no server answers (within about a second and a half); a
     // server is never started for this.
     static HResult Open(std::unique_ptr<PulseOutput>& output);
@@ -22,7 +22,7 @@ public:
     HResult Finish() override;
     void Discard() override;
 
-private:
+  private:
     struct Closer {
         void operator()(pa_simple* stream) const;
     };

@@ -27,20 +27,20 @@ bool IsWantedFormat(const WaveFormat& format) {
 
 HResult FromErrno(int error) {
     switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return kFileNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-        return kAccessDenied;
-    case ENOSPC:
-    case EFBIG:
-    case EDQUOT:
-        return kWriteFault;
-    default:
-        return kFail;
+        case ENOENT:
+        case ENOTDIR:
+            return kFileNotFound;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+            return kAccessDenied;
+        case ENOSPC:
+        case EFBIG:
+        case EDQUOT:
+            return kWriteFault;
+        default:
+            return kFail;
     }
 }
 
@@ -78,7 +78,8 @@ HResult SoundFileStream::BindToFile(const std::u16string& path, int fileMode,
     SF_INFO info{};
     info.samplerate = kSampleRate;
     info.channels = 1;
-    info.format = mp3 ? (SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III) : (SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    info.format =
+        mp3 ? (SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III) : (SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     // Opened here and handed over, because libsndfile refuses paths of 1,024 bytes
     // or more by name, while the system takes up to 4,096.
     const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -87,8 +88,7 @@ HResult SoundFileStream::BindToFile(const std::u16string& path, int fileMode,
         claim_.reset();
         return FromErrno(error);
     }
-    std::unique_ptr<sf_private_tag, Closer> file(
-        sf_open_fd(descriptor, SFM_WRITE, &info, SF_TRUE));
+    std::unique_ptr<sf_private_tag, Closer> file(sf_open_fd(descriptor, SFM_WRITE, &info, SF_TRUE));
     if (!file) {
         // libsndfile has closed the descriptor, as it was told to.
         std::error_code ignored;

@@ -19,7 +19,7 @@ struct sf_private_tag;
 namespace sonoleaf::speech_service {
 
 class SoundFileStream final : public FileStream {
-public:
+  public:
     SoundFileStream() = default;
     ~SoundFileStream() override;  // completes an open file
 
@@ -34,7 +34,7 @@ public:
     // Whether a path names an MP3 file: its name ends in ".mp3", in any letter case.
     static bool IsMp3Path(const std::string& path);
 
-private:
+  private:
     struct Closer {
         void operator()(sf_private_tag* file) const;
     };

@@ -25,8 +25,12 @@ inline constexpr HResult kNoAudioDevice = static_cast<HResult>(0x80045013u);
 inline constexpr HResult kEngineMissing = static_cast<HResult>(0x80045038u);
 inline constexpr HResult kUnbound = static_cast<HResult>(0x80045006u);
 
-constexpr bool Succeeded(HResult hr) { return hr >= 0; }
-constexpr bool Failed(HResult hr) { return hr < 0; }
+constexpr bool Succeeded(HResult hr) {
+    return hr >= 0;
+}
+constexpr bool Failed(HResult hr) {
+    return hr < 0;
+}
 
 // Speak flags.
 inline constexpr std::uint32_t kSpeakDefault = 0;
@@ -54,14 +58,14 @@ inline constexpr char16_t kVoicesCategory[] =
     u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Speech\\Voices";
 
 class VoiceToken {
-public:
+  public:
     virtual ~VoiceToken() = default;
     // Attribute value by name ("Name", "Gender", "Language"); empty when absent.
     virtual std::u16string Attribute(const std::u16string& name) const = 0;
 };
 
 class TokenEnumeration {
-public:
+  public:
     virtual ~TokenEnumeration() = default;
     // Hands out up to `count` tokens (only 1 is supported); kFalse once exhausted.
     virtual HResult Next(std::uint32_t count, std::shared_ptr<VoiceToken>& token,
@@ -70,7 +74,7 @@ public:
 };
 
 class TokenCategory {
-public:
+  public:
     virtual ~TokenCategory() = default;
     virtual HResult SetId(const std::u16string& categoryId, bool createIfMissing) = 0;
     // `required` may be null: no required attributes. Attributes are "Key=Value"
@@ -80,21 +84,20 @@ public:
 };
 
 class FileStream {
-public:
+  public:
     virtual ~FileStream() = default;
     // A path whose name ends in ".mp3" (any case) is written as MP3 of the same PCM;
     // any other name as WAV. The file is valid at every moment after binding.
-    virtual HResult BindToFile(const std::u16string& path, int fileMode,
-                               StreamFormatId formatId, const WaveFormat* format,
-                               std::uint64_t eventInterest) = 0;
+    virtual HResult BindToFile(const std::u16string& path, int fileMode, StreamFormatId formatId,
+                               const WaveFormat* format, std::uint64_t eventInterest) = 0;
     virtual HResult Close() = 0;
 };
 
 class Voice {
-public:
+  public:
     virtual ~Voice() = default;
-    virtual HResult SetVolume(std::uint16_t volume) = 0;  // 0..100
-    virtual HResult SetRate(std::int32_t rate) = 0;       // -10..10
+    virtual HResult SetVolume(std::uint16_t volume) = 0;              // 0..100
+    virtual HResult SetRate(std::int32_t rate) = 0;                   // -10..10
     virtual HResult SetVoice(std::shared_ptr<VoiceToken> token) = 0;  // null: default voice
     // Null stream: the default audio output.
     virtual HResult SetOutput(std::shared_ptr<FileStream> stream, bool allowFormatChanges) = 0;
@@ -107,7 +110,7 @@ public:
 };
 
 class SpeechService {
-public:
+  public:
     virtual ~SpeechService() = default;
     virtual HResult CreateVoice(std::shared_ptr<Voice>& voice) = 0;
     virtual HResult CreateFileStream(std::shared_ptr<FileStream>& stream) = 0;

@@ -34,7 +34,7 @@ struct SynthesisRequest {
 };
 
 class SynthesisEngine {
-public:
+  public:
     virtual ~SynthesisEngine() = default;
     // kOk when the engine can synthesize; otherwise the failure every call reports.
     virtual HResult Status() const = 0;

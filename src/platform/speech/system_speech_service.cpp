@@ -19,7 +19,7 @@ std::vector<std::shared_ptr<SynthesisEngine>> InstalledEngines() {
 }
 
 class SystemSpeechService final : public SpeechService {
-public:
+  public:
     explicit SystemSpeechService(const std::vector<std::shared_ptr<SynthesisEngine>>& engines) {
         for (const auto& engine : engines) {
             if (!engine || Failed(engine->Status())) continue;
@@ -47,7 +47,7 @@ public:
         return kOk;
     }
 
-private:
+  private:
     TokenList tokens_;  // in the service's ranking; the first is the default voice
     HResult status_ = kEngineMissing;
 };

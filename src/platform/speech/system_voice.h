@@ -22,7 +22,7 @@ namespace sonoleaf::speech_service {
 class SoundFileStream;
 
 class SystemVoice final : public Voice {
-public:
+  public:
     explicit SystemVoice(std::shared_ptr<EngineVoiceToken> defaultToken);
     ~SystemVoice() override;
     SystemVoice(const SystemVoice&) = delete;
@@ -36,7 +36,7 @@ public:
                   std::uint32_t* streamNumber) override;
     HResult Pause() override;
 
-private:
+  private:
     // The synthesized audio waiting for output, bounded in length.
     struct Queue {
         std::mutex mutex;
@@ -65,8 +65,8 @@ private:
     std::shared_ptr<EngineVoiceToken> token_;
     std::shared_ptr<SoundFileStream> stream_;
 
-    std::mutex speakMutex_;  // one Speak at a time
-    std::mutex queueMutex_;  // guards queue_
+    std::mutex speakMutex_;   // one Speak at a time
+    std::mutex queueMutex_;   // guards queue_
     Queue* queue_ = nullptr;  // the queue of the Speak in progress
 };
 

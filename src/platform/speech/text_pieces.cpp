@@ -42,7 +42,8 @@ std::size_t SentenceEndAfter(std::string_view text, std::size_t pos) {
     } else if (c == '\n') {
         // A blank line ends a paragraph.
         std::size_t next = pos + 1;
-        while (next < text.size() && (text[next] == ' ' || text[next] == '\t' || text[next] == '\r'))
+        while (next < text.size() &&
+               (text[next] == ' ' || text[next] == '\t' || text[next] == '\r'))
             ++next;
         return next < text.size() && text[next] == '\n' ? next + 1 : 0;
     } else {

@@ -17,7 +17,7 @@ struct TextPiece {
 };
 
 class TextPieces {
-public:
+  public:
     // Pieces end at the first sentence end after `minLength` bytes; a piece longer
     // than `maxLength` is cut at a clause end, else between words, else between
     // characters. `text` is UTF-8 and must outlive this object.
@@ -30,7 +30,7 @@ public:
     // True when the first character that is not blank is "<".
     static bool LooksLikeMarkup(std::string_view text);
 
-private:
+  private:
     struct OpenElement {
         std::string name;
         std::string openingTag;

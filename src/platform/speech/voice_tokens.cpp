@@ -61,7 +61,7 @@ bool Holds(const VoiceToken& token, const Condition& condition) {
 }
 
 class TokenSequence final : public TokenEnumeration {
-public:
+  public:
     explicit TokenSequence(TokenList tokens) : tokens_(std::move(tokens)) {}
 
     HResult Next(std::uint32_t count, std::shared_ptr<VoiceToken>& token,
@@ -78,7 +78,7 @@ public:
     }
     std::uint32_t Count() const override { return static_cast<std::uint32_t>(tokens_.size()); }
 
-private:
+  private:
     TokenList tokens_;
     std::size_t next_ = 0;
 };

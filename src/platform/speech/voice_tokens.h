@@ -12,7 +12,7 @@
 namespace sonoleaf::speech_service {
 
 class EngineVoiceToken final : public VoiceToken {
-public:
+  public:
     EngineVoiceToken(std::shared_ptr<SynthesisEngine> engine, EngineVoice voice)
         : engine_(std::move(engine)), voice_(std::move(voice)) {}
 
@@ -21,7 +21,7 @@ public:
     const std::shared_ptr<SynthesisEngine>& Engine() const { return engine_; }
     const std::string& VoiceId() const { return voice_.id; }
 
-private:
+  private:
     std::shared_ptr<SynthesisEngine> engine_;
     EngineVoice voice_;
 };
@@ -40,16 +40,15 @@ std::size_t CountMatches(const VoiceToken& token, std::u16string_view query);
 TokenList SelectTokens(const TokenList& ranked, const char16_t* required, const char16_t* optional);
 
 class VoiceCategory final : public TokenCategory {
-public:
+  public:
     // `status` is the failure every call reports when no engine works.
-    VoiceCategory(TokenList tokens, HResult status)
-        : tokens_(std::move(tokens)), status_(status) {}
+    VoiceCategory(TokenList tokens, HResult status) : tokens_(std::move(tokens)), status_(status) {}
 
     HResult SetId(const std::u16string& categoryId, bool createIfMissing) override;
     HResult EnumTokens(const char16_t* required, const char16_t* optional,
                        std::unique_ptr<TokenEnumeration>& tokens) override;
 
-private:
+  private:
     TokenList tokens_;
     HResult status_;
     bool idSet_ = false;

@@ -18,7 +18,7 @@ namespace {
 using namespace std::string_literals;
 
 class ByteEngine final : public ss::SynthesisEngine {
-public:
+  public:
     ss::HResult Status() const override { return ss::kOk; }
     std::vector<ss::EngineVoice> Voices() const override {
         return {{"m", u"Bytes Male", u"Male", u"en"}, {"f", u"Bytes Female", u"Female", u"en"}};
@@ -47,13 +47,13 @@ public:
         return std::exchange(requests_, {});
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::vector<Request> requests_;
 };
 
 class EnginePieces : public ::testing::Test {
-protected:
+  protected:
     std::shared_ptr<ByteEngine> engine_ = std::make_shared<ByteEngine>();
     std::shared_ptr<ss::SpeechService> service_ = ss::CreateSpeechService({engine_});
     TempDir dir_;
@@ -65,10 +65,10 @@ protected:
         const auto path = dir_.Path() / "out.wav";
         EXPECT_EQ(service_->CreateVoice(voice), ss::kOk);
         EXPECT_EQ(service_->CreateFileStream(stream), ss::kOk);
-        EXPECT_EQ(stream->BindToFile(path.u16string(), ss::kFileModeCreateAlways,
-                                     ss::StreamFormatId::WaveFormatEx, &kWaveFormat,
-                                     ss::kAllEvents),
-                  ss::kOk);
+        EXPECT_EQ(
+            stream->BindToFile(path.u16string(), ss::kFileModeCreateAlways,
+                               ss::StreamFormatId::WaveFormatEx, &kWaveFormat, ss::kAllEvents),
+            ss::kOk);
         voice->SetVolume(volume);
         voice->SetRate(rate);
         voice->SetOutput(stream, true);
@@ -77,7 +77,8 @@ protected:
         Audio audio;
         EXPECT_TRUE(ReadAudioFile(path, audio));
         std::vector<std::int16_t> samples;
-        for (const float s : audio.samples) samples.push_back(static_cast<std::int16_t>(std::lround(s * 32768)));
+        for (const float s : audio.samples)
+            samples.push_back(static_cast<std::int16_t>(std::lround(s * 32768)));
         return samples;
     }
 
@@ -101,14 +102,17 @@ TEST_F(EnginePieces, TextFilesInEveryEncodingAreSampleIdenticalToTheirText) {
     const std::u16string text =
         u"Caf\u00e9 cr\u00e8me, na\u00efve fa\u00e7ade \u2013 \u00bfqu\u00e9? \u201cQuoted.\u201d";
     const std::string utf8 =
-        "Caf\xC3\xA9 cr\xC3\xA8me, na\xC3\xAFve fa\xC3\xA7" "ade \xE2\x80\x93 \xC2\xBFqu\xC3\xA9? "
+        "Caf\xC3\xA9 cr\xC3\xA8me, na\xC3\xAFve fa\xC3\xA7"
+        "ade \xE2\x80\x93 \xC2\xBFqu\xC3\xA9? "
         "\xE2\x80\x9CQuoted.\xE2\x80\x9D";
     const std::pair<const char*, std::string> files[] = {
         {"utf8.txt", utf8},
         {"utf8-bom.txt", "\xEF\xBB\xBF" + utf8},
         {"utf16le.txt", Utf16(text, false)},
         {"utf16be.txt", Utf16(text, true)},
-        {"cp1252.txt", "Caf\xE9 cr\xE8me, na\xEFve fa\xE7" "ade \x96 \xBFqu\xE9? \x93Quoted.\x94"},
+        {"cp1252.txt",
+         "Caf\xE9 cr\xE8me, na\xEFve fa\xE7"
+         "ade \x96 \xBFqu\xE9? \x93Quoted.\x94"},
     };
     const auto direct = Speak(text);
     EXPECT_EQ(SpokenText(), utf8);
@@ -125,9 +129,15 @@ TEST_F(EnginePieces, ByteCharactersReachTheEngineAsTheTextTheyEncode) {
     // U+DC80-U+DCFF stand for single bytes: UTF-8 when they form it, else Windows-1252.
     Speak(u"na\xDCC3\xDCAFve");
     EXPECT_EQ(SpokenText(), "na\xC3\xAFve");
-    Speak(u"fa\xDCE7" u"ade");
-    EXPECT_EQ(SpokenText(), "fa\xC3\xA7" "ade");
-    Speak(u"a\0b\xD800" u"c"s);
+    Speak(
+        u"fa\xDCE7"
+        u"ade");
+    EXPECT_EQ(SpokenText(),
+              "fa\xC3\xA7"
+              "ade");
+    Speak(
+        u"a\0b\xD800"
+        u"c"s);
     EXPECT_EQ(SpokenText(), "abc");
 }
 
@@ -248,8 +258,8 @@ TEST(EngineFailure, NoWorkingEngineFailsEveryCall) {
             return ss::kEngineMissing;
         }
     };
-    for (auto service : {ss::CreateSpeechService({std::make_shared<Broken>()}),
-                         ss::CreateSpeechService({})}) {
+    for (auto service :
+         {ss::CreateSpeechService({std::make_shared<Broken>()}), ss::CreateSpeechService({})}) {
         std::shared_ptr<ss::Voice> voice;
         std::shared_ptr<ss::FileStream> stream;
         std::unique_ptr<ss::TokenCategory> category;

@@ -48,7 +48,8 @@ TEST(VoiceOutput, RateOutsideItsRangeIsRefused) {
 
 TEST(VoiceOutput, DurationFallsAsRateRises) {
     std::vector<double> seconds;
-    for (const int rate : {-5, 0, 5, 10}) seconds.push_back(SpeechSeconds(Render(kSentence, {.rate = rate})));
+    for (const int rate : {-5, 0, 5, 10})
+        seconds.push_back(SpeechSeconds(Render(kSentence, {.rate = rate})));
     for (std::size_t i = 1; i < seconds.size(); ++i)
         EXPECT_LT(seconds[i], seconds[i - 1]) << "rate step " << i;
     // 3^(rate/10): +5 takes 3^-0.5 of the time of 0.
@@ -92,10 +93,11 @@ TEST(VoiceOutput, MarkupWhenTheFirstCharacterIsAnAngleBracket) {
 
 TEST(VoiceOutput, MarkupSpanningManyPiecesKeepsItsElements) {
     std::u16string sentences;
-    for (int i = 0; i < 40; ++i) sentences += u"This is sentence number " + std::u16string(1, u'a' + i % 26) + u". ";
+    for (int i = 0; i < 40; ++i)
+        sentences += u"This is sentence number " + std::u16string(1, u'a' + i % 26) + u". ";
     const Audio loud = Render(u"<speak>" + sentences + u"</speak>", {.rate = 10});
-    const Audio quiet =
-        Render(u"<speak><prosody volume=\"x-soft\">" + sentences + u"</prosody></speak>", {.rate = 10});
+    const Audio quiet = Render(
+        u"<speak><prosody volume=\"x-soft\">" + sentences + u"</prosody></speak>", {.rate = 10});
     ASSERT_GT(loud.Seconds(), 10.0);
     // The soft prosody holds to the last piece: the last seconds are soft too.
     const std::size_t tail = 3 * 22050;
@@ -120,13 +122,21 @@ std::string Utf16(const std::u16string& text, bool bigEndian) {
 }
 
 TEST(VoiceOutput, TextFilesInEveryEncodingSpeakLikeTheirText) {
-    const std::u16string text = u"Caf\u00e9 cr\u00e8me, na\u00efve fa\u00e7ade \u2013 \u00bfqu\u00e9? \u201cQuoted.\u201d";
+    const std::u16string text =
+        u"Caf\u00e9 cr\u00e8me, na\u00efve fa\u00e7ade \u2013 \u00bfqu\u00e9? \u201cQuoted.\u201d";
     const EncodedFile files[] = {
-        {"utf8.txt", "Caf\xC3\xA9 cr\xC3\xA8me, na\xC3\xAFve fa\xC3\xA7" "ade \xE2\x80\x93 \xC2\xBFqu\xC3\xA9? \xE2\x80\x9CQuoted.\xE2\x80\x9D"},
-        {"utf8-bom.txt", "\xEF\xBB\xBF" "Caf\xC3\xA9 cr\xC3\xA8me, na\xC3\xAFve fa\xC3\xA7" "ade \xE2\x80\x93 \xC2\xBFqu\xC3\xA9? \xE2\x80\x9CQuoted.\xE2\x80\x9D"},
+        {"utf8.txt",
+         "Caf\xC3\xA9 cr\xC3\xA8me, na\xC3\xAFve fa\xC3\xA7"
+         "ade \xE2\x80\x93 \xC2\xBFqu\xC3\xA9? \xE2\x80\x9CQuoted.\xE2\x80\x9D"},
+        {"utf8-bom.txt",
+         "\xEF\xBB\xBF"
+         "Caf\xC3\xA9 cr\xC3\xA8me, na\xC3\xAFve fa\xC3\xA7"
+         "ade \xE2\x80\x93 \xC2\xBFqu\xC3\xA9? \xE2\x80\x9CQuoted.\xE2\x80\x9D"},
         {"utf16le.txt", Utf16(text, false)},
         {"utf16be.txt", Utf16(text, true)},
-        {"cp1252.txt", "Caf\xE9 cr\xE8me, na\xEFve fa\xE7" "ade \x96 \xBFqu\xE9? \x93Quoted.\x94"},
+        {"cp1252.txt",
+         "Caf\xE9 cr\xE8me, na\xEFve fa\xE7"
+         "ade \x96 \xBFqu\xE9? \x93Quoted.\x94"},
     };
     const Audio direct = RenderAfterItself(text);
     ASSERT_GT(direct.samples.size(), 22050u);
@@ -164,7 +174,10 @@ TEST(VoiceOutput, AwkwardTextsHaveAClearOutcome) {
         {"NUL characters", std::u16string(64, u'\0'), false},
         {"unpaired surrogates", std::u16string(u"\xD800\xDFFF\xDBFF"), false},
         {"surrogates around words", std::u16string(u"\xD800Hello\xDC00 world."), true},
-        {"bytes of invalid UTF-8", std::u16string(u"Na\xDCEFve \xDCFF\xDCFE fa\xDCE7" u"ade."), true},
+        {"bytes of invalid UTF-8",
+         std::u16string(u"Na\xDCEFve \xDCFF\xDCFE fa\xDCE7"
+                        u"ade."),
+         true},
         {"stray markup", u"<speak><voice", false},
         {"unclosed tag in markup", u"<speak>Hello <break time=\"1s\" world.", true},
         {"one long word", std::u16string(5000, u'a'), true},

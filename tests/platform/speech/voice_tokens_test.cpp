@@ -134,9 +134,9 @@ TEST(VoiceTokens, LocaleNamesBecomeLanguageTags) {
         const char* locale;
         const char* tag;
     };
-    for (const Case& c : {Case{"en_US.UTF-8", "en-us"}, Case{"de_DE", "de-de"},
-                          Case{"pt_BR.utf8@latin", "pt-br"}, Case{"fr", "fr"}, Case{"C", ""},
-                          Case{"POSIX", ""}, Case{"C.UTF-8", ""}, Case{"", ""}}) {
+    for (const Case& c :
+         {Case{"en_US.UTF-8", "en-us"}, Case{"de_DE", "de-de"}, Case{"pt_BR.utf8@latin", "pt-br"},
+          Case{"fr", "fr"}, Case{"C", ""}, Case{"POSIX", ""}, Case{"C.UTF-8", ""}, Case{"", ""}}) {
         EXPECT_EQ(ss::LanguageTagOfLocale(c.locale), c.tag) << c.locale;
     }
 }

@@ -49,11 +49,11 @@ long CheckWaveHeader(const std::filesystem::path& path) {
         const std::uint32_t size = Le32(b, at + 4);
         if (id == "fmt ") {
             sawFormat = true;
-            EXPECT_EQ(Le16(b, at + 8), 1);       // PCM
-            EXPECT_EQ(Le16(b, at + 10), 1);      // mono
+            EXPECT_EQ(Le16(b, at + 8), 1);   // PCM
+            EXPECT_EQ(Le16(b, at + 10), 1);  // mono
             EXPECT_EQ(Le32(b, at + 12), 22050u);
             EXPECT_EQ(Le32(b, at + 16), 44100u);  // bytes per second
-            EXPECT_EQ(Le16(b, at + 20), 2);      // block alignment
+            EXPECT_EQ(Le16(b, at + 20), 2);       // block alignment
             EXPECT_EQ(Le16(b, at + 22), 16);
         } else if (id == "data") {
             EXPECT_TRUE(sawFormat);
@@ -228,8 +228,8 @@ TEST(WaveFileDeathTest, WriteFailureFailsSpeakAndLeavesValidFile) {
     TempDir dir;
     const auto path = dir.Path() / "full.wav";
     constexpr rlim_t kLimit = 100000;
-    EXPECT_EXIT(std::_Exit(RenderWithFileSizeLimit(path, kLimit)),
-        ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(std::_Exit(RenderWithFileSizeLimit(path, kLimit)), ::testing::ExitedWithCode(0),
+                "");
     const long dataBytes = CheckWaveHeader(path);
     EXPECT_GT(dataBytes, 0);
     EXPECT_LE(std::filesystem::file_size(path), kLimit);
