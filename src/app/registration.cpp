@@ -13,18 +13,41 @@ namespace sonoleaf {
 
 namespace {
 
-// Quoting of the Exec key of desktop entries.
+// The program's path as the Exec key of a desktop entry holds it: quoted when it has
+// a reserved character (a backslash, quote, backquote or dollar inside the quotes
+// escaped by a backslash), "%" doubled so that it is no field code, and the whole
+// value then escaped as every string value is (backslash, line breaks, tab).
 QString QuotedExec(const QString& path) {
     static const QString kReserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
     bool needsQuotes = false;
     for (QChar c : path) needsQuotes = needsQuotes || kReserved.contains(c);
-    if (!needsQuotes) return path;
-    QString quoted = path;
-    quoted.replace(QStringLiteral("\\"), QStringLiteral("\\\\\\\\"));
-    quoted.replace(QStringLiteral("\""), QStringLiteral("\\\\\""));
-    quoted.replace(QStringLiteral("`"), QStringLiteral("\\\\`"));
-    quoted.replace(QStringLiteral("$"), QStringLiteral("\\\\$"));
-    return QStringLiteral("\"%1\"").arg(quoted);
+    QString argument;
+    for (QChar c : path) {
+        if (needsQuotes && QStringLiteral("\"`$\\").contains(c)) argument += u'\\';
+        argument += c;
+    }
+    if (needsQuotes) argument = u'"' + argument + u'"';
+    argument.replace(u'%', QStringLiteral("%%"));
+    QString value;
+    for (QChar c : argument) {
+        switch (c.unicode()) {
+            case u'\\':
+                value += QStringLiteral("\\\\");
+                break;
+            case u'\n':
+                value += QStringLiteral("\\n");
+                break;
+            case u'\t':
+                value += QStringLiteral("\\t");
+                break;
+            case u'\r':
+                value += QStringLiteral("\\r");
+                break;
+            default:
+                value += c;
+        }
+    }
+    return value;
 }
 
 bool WriteFile(const QString& path, const QByteArray& content) {

@@ -17,8 +17,10 @@ namespace sonoleaf {
 void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string outputFolder,
                                          std::int32_t charLength) {
     const std::u16string stem = text::FileStem(textPath);
-    const std::u16string extension = AudioExtension();  // one audio type for the whole run
+    const ProfileCopy profile = TakeProfile();  // one voice and audio type for the whole run
+    const std::u16string extension = AudioExtension(profile.audioType);
     std::int64_t fileNumber = 0;
+    std::int64_t total = 0;  // the chunks the file's size makes, for the track numbers
     std::u16string chunk;
     std::int32_t byteCount = 0;
     ListFailures failures;
@@ -29,7 +31,9 @@ void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string
         ++fileNumber;
         std::u16string path = ListFilePath(outputFolder, stem, fileNumber, extension);
         if (lengthListRunning) {
-            const RenderResult result = RenderTextToFile(std::move(chunk), std::move(path), false);
+            const RenderResult result =
+                RenderTextWith(profile, std::move(chunk), std::move(path), false,
+                               ListFileTags(stem, fileNumber, total));
             failures.Count(result, !lengthListRunning);
         }
         chunk.clear();
@@ -38,6 +42,9 @@ void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string
 
     if (charLength >= 1) {
         SourceFile file(textPath);
+        total = static_cast<std::int64_t>(
+            (file.SizeHint() + static_cast<std::uint64_t>(charLength) - 1) /
+            static_cast<std::uint64_t>(charLength));
         for (std::string_view block = file.ReadBlock(); !block.empty(); block = file.ReadBlock()) {
             for (char byte : block) {
                 chunk += text::ByteToChar(static_cast<unsigned char>(byte));

@@ -9,14 +9,17 @@ namespace {
 
 // "_" and the digits; numbers past the 32-bit range (a length list of a file of more
 // than 2^31 chunks) keep counting instead of wrapping.
+std::u16string Digits(std::int64_t number) {
+    const std::string digits = std::to_string(number);
+    return {digits.begin(), digits.end()};
+}
+
 std::u16string Suffix(std::int64_t number) {
     if (number >= std::numeric_limits<std::int32_t>::min() &&
         number <= std::numeric_limits<std::int32_t>::max()) {
         return text::NumberSuffix(static_cast<std::int32_t>(number));
     }
-    std::u16string suffix = u"_";
-    for (char c : std::to_string(number)) suffix += static_cast<char16_t>(c);
-    return suffix;
+    return u"_" + Digits(number);
 }
 
 }  // namespace
@@ -30,6 +33,16 @@ std::u16string ListFilePath(std::u16string_view folder, std::u16string_view stem
     path += Suffix(number);
     path += extension;
     return path;
+}
+
+speech_service::FileTags ListFileTags(std::u16string_view stem, std::int64_t number,
+                                      std::int64_t total) {
+    speech_service::FileTags tags;
+    tags.title = std::u16string(stem) + (stem.empty() ? u"" : u" ") + Digits(number);
+    tags.album = stem;
+    tags.track = Digits(number);
+    if (total >= number) tags.track += u"/" + Digits(total);
+    return tags;
 }
 
 }  // namespace sonoleaf

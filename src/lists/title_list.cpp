@@ -38,20 +38,23 @@ void SpeechEngine::MakeAudioListByTitles(std::u16string textPath, std::u16string
     }
 
     const std::u16string stem = text::FileStem(textPath);
-    const std::u16string extension = AudioExtension();  // one audio type for the whole run
+    const ProfileCopy profile = TakeProfile();  // one voice and audio type for the whole run
+    const std::u16string extension = AudioExtension(profile.audioType);
     std::int64_t fileNumber = startNumber;
+    const std::int64_t lastNumber = startNumber + CountTitlePairs(bytes) - 1;
     bool found = false;
     ListFailures failures;
     std::size_t position = 0;
     while (const std::optional<TitlePair> pair = FindTitlePair(bytes, position)) {
         if (!titleListRunning) break;
         std::u16string path = ListFilePath(outputFolder, stem, fileNumber, extension);
+        speech_service::FileTags tags = ListFileTags(stem, fileNumber, lastNumber);
         ++fileNumber;
         // An empty passage writes no file, but its number is used up all the same.
         const std::string_view passage = std::string_view(bytes).substr(
             pair->passageBegin, pair->passageEnd - pair->passageBegin);
-        const RenderResult result =
-            RenderTextToFile(text::BytesToText(passage), std::move(path), false);
+        const RenderResult result = RenderTextWith(profile, text::BytesToText(passage),
+                                                   std::move(path), false, std::move(tags));
         failures.Count(result, !titleListRunning);
         found = true;
         position = pair->next;

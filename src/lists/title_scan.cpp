@@ -14,6 +14,13 @@ std::optional<TitlePair> FindTitlePair(std::string_view bytes, std::size_t from)
     return TitlePair{opening + kOpeningTitleTag.size(), closing, closing + 1};
 }
 
+std::int64_t CountTitlePairs(std::string_view bytes) {
+    std::int64_t count = 0;
+    for (auto pair = FindTitlePair(bytes, 0); pair; pair = FindTitlePair(bytes, pair->next))
+        ++count;
+    return count;
+}
+
 std::vector<TitlePair> ScanTitlePairs(std::string_view bytes) {
     std::vector<TitlePair> pairs;
     std::size_t position = 0;

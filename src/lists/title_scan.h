@@ -2,6 +2,7 @@
 // Finding the "<title>" ... "</title>" pairs of a text, byte for byte.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,9 @@ struct TitlePair {
 // tag before any opening one is skipped, and an opening tag with no closing tag after it
 // ends the scan (no later one can have one either). Empty when there is no pair.
 std::optional<TitlePair> FindTitlePair(std::string_view bytes, std::size_t from);
+
+// How many pairs `bytes` holds, without holding them.
+std::int64_t CountTitlePairs(std::string_view bytes);
 
 // Every pair of `bytes` in order, as FindTitlePair finds them one after another.
 std::vector<TitlePair> ScanTitlePairs(std::string_view bytes);

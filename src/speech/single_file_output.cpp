@@ -16,14 +16,22 @@ std::u16string InFolder(const std::u16string& folder, const std::u16string& name
 }  // namespace
 
 void SpeechEngine::MakeAudioFromText(std::u16string text, std::u16string folder) {
-    const std::u16string outputPath = InFolder(folder, text::MakeTimeStamp() + AudioExtension());
-    RenderTextToFile(std::move(text), outputPath, true);
+    const ProfileCopy profile = TakeProfile();
+    speech_service::FileTags tags;
+    tags.title = text::MakeTimeStamp();
+    const std::u16string outputPath =
+        InFolder(folder, tags.title + AudioExtension(profile.audioType));
+    RenderTextWith(profile, std::move(text), outputPath, true, std::move(tags));
 }
 
 void SpeechEngine::MakeAudioFromTextFile(std::u16string sourcePath, std::u16string folder) {
+    const ProfileCopy profile = TakeProfile();
+    speech_service::FileTags tags;
+    tags.title = text::OutputBaseName(sourcePath);
+    tags.album = text::FileStem(sourcePath);
     const std::u16string outputPath =
-        InFolder(folder, text::OutputBaseName(sourcePath) + AudioExtension());
-    RenderTextFileToFile(std::move(sourcePath), outputPath);
+        InFolder(folder, tags.title + AudioExtension(profile.audioType));
+    RenderFileWith(profile, std::move(sourcePath), outputPath, std::move(tags));
 }
 
 }  // namespace sonoleaf

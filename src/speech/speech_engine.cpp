@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "jobs/alert.h"
+#include "platform/text/output_names.h"
 #include "platform/text/text_convert.h"
 
 namespace sonoleaf {
@@ -31,11 +32,11 @@ const char16_t* GenderAttribute(std::int32_t gender) {
 }
 
 // One operation's voice: created into the operation's set of live voices (so that
-// Stop reaches it), given the profile's volume, speed and gender, and released by
+// Stop reaches it), given the operation's volume, speed and gender, and released by
 // the destructor whatever happened.
 class OperationVoice {
   public:
-    OperationVoice(SpeechEngine& engine, LiveVoices& live) {
+    OperationVoice(SpeechEngine& engine, LiveVoices& live, const ProfileCopy& profile) {
         result_ = engine.Service().CreateVoice(voice_);
         if (ss::Failed(result_) || !voice_) {
             if (ss::Succeeded(result_)) result_ = ss::kFail;
@@ -43,9 +44,9 @@ class OperationVoice {
         }
         registration_.emplace(live, voice_);
         // Their results are not looked at: the service keeps its own values then.
-        voice_->SetVolume(static_cast<std::uint16_t>(engine.volume.load()));
-        voice_->SetRate(engine.speed.load());
-        result_ = engine.SelectVoiceByGender(*voice_, engine.voiceGender.load());
+        voice_->SetVolume(static_cast<std::uint16_t>(profile.volume));
+        voice_->SetRate(profile.speed);
+        result_ = engine.SelectVoiceByGender(*voice_, profile.voiceGender, &name_);
     }
     ~OperationVoice() {
         registration_.reset();
@@ -55,13 +56,43 @@ class OperationVoice {
     OperationVoice& operator=(const OperationVoice&) = delete;
 
     HResult Result() const { return result_; }
+    // The Name of the voice chosen; empty when the service's default speaks.
+    const std::u16string& Name() const { return name_; }
     ss::Voice& operator*() const { return *voice_; }
     ss::Voice* operator->() const { return voice_.get(); }
 
   private:
     std::shared_ptr<ss::Voice> voice_;
     std::optional<LiveVoiceRegistration> registration_;
+    std::u16string name_;
     HResult result_ = ss::kOk;
+};
+
+// Binds a new stream to the output path with the engine's wave format and tags it.
+HResult BindStream(SpeechEngine& engine, const std::u16string& outputPath, const ss::FileTags& tags,
+                   std::shared_ptr<ss::FileStream>& stream) {
+    const auto format = std::make_unique<ss::WaveFormat>();  // PCM, 22,050 Hz, 16-bit, mono
+    HResult hr = engine.Service().CreateFileStream(stream);
+    if (ss::Succeeded(hr) && !stream) hr = ss::kFail;
+    if (ss::Succeeded(hr)) {
+        hr = stream->BindToFile(outputPath, ss::kFileModeCreateAlways,
+                                ss::StreamFormatId::WaveFormatEx, format.get(), ss::kAllEvents);
+    }
+    if (ss::Failed(hr)) {
+        stream.reset();
+        return hr;
+    }
+    stream->SetTags(tags);  // an untagged file is still a whole file
+    return hr;
+}
+
+// What one rendering needs besides its text.
+struct RenderRequest {
+    const ProfileCopy& profile;
+    std::uint32_t flags;
+    const std::u16string& outputPath;
+    bool announce;
+    ss::FileTags tags;
 };
 
 // The steps shared by both renderings: a voice, a file stream bound to the output
@@ -69,29 +100,23 @@ class OperationVoice {
 // everything succeeded, and everything released. The message comes last, once the
 // file is complete on disk (or known not to be), so that it tells what is there.
 RenderResult RenderIntoFile(SpeechEngine& engine, LiveVoices& live, const std::u16string& text,
-                            std::uint32_t flags, const std::u16string& outputPath, bool announce) {
+                            RenderRequest request) {
     RenderResult result = RenderResult::Saved();
     {
-        OperationVoice voice(engine, live);
+        OperationVoice voice(engine, live, request.profile);
         HResult hr = voice.Result();
         RenderStep step = RenderStep::Voice;
-        const auto format = std::make_unique<ss::WaveFormat>();  // PCM, 22,050 Hz, 16-bit, mono
         std::shared_ptr<ss::FileStream> stream;
         if (ss::Succeeded(hr)) {
             step = RenderStep::File;
-            hr = engine.Service().CreateFileStream(stream);
-        }
-        if (ss::Succeeded(hr) && !stream) hr = ss::kFail;
-        if (ss::Succeeded(hr)) {
-            hr = stream->BindToFile(outputPath, ss::kFileModeCreateAlways,
-                                    ss::StreamFormatId::WaveFormatEx, format.get(), ss::kAllEvents);
-            if (ss::Failed(hr)) stream.reset();
+            if (!voice.Name().empty()) request.tags.comment = u"Read by " + voice.Name();
+            hr = BindStream(engine, request.outputPath, request.tags, stream);
         }
         if (ss::Succeeded(hr)) {
             step = RenderStep::Speech;
             hr = voice->SetOutput(stream, true);
         }
-        if (ss::Succeeded(hr)) hr = voice->Speak(text, flags, nullptr);
+        if (ss::Succeeded(hr)) hr = voice->Speak(text, request.flags, nullptr);
         if (ss::Succeeded(hr)) {
             step = RenderStep::Closing;
             hr = stream->Close();
@@ -99,11 +124,11 @@ RenderResult RenderIntoFile(SpeechEngine& engine, LiveVoices& live, const std::u
         stream.reset();
         if (ss::Failed(hr)) {
             result = RenderResult::Failure(step, hr);
-        } else if (!FileIsThere(outputPath)) {
+        } else if (!FileIsThere(request.outputPath)) {
             result = RenderResult::NothingKept();
         }
     }
-    if (announce) ShowAlertText(RenderMessage(result, outputPath));
+    if (request.announce) ShowAlertText(RenderMessage(result, request.outputPath));
     return result;
 }
 
@@ -113,13 +138,20 @@ SpeechEngine::SpeechEngine(std::shared_ptr<ss::SpeechService> service)
     : service_(std::move(service)) {}
 
 void SpeechEngine::CopyProfile(const VoiceProfile& profile) {
+    std::lock_guard lock(profileMutex_);
     voiceGender = profile.voiceGender.load();
     audioType = profile.audioType.load();
     volume = profile.volume.load();
     speed = profile.speed.load();
 }
 
-HResult SpeechEngine::SelectVoiceByGender(ss::Voice& voice, std::int32_t gender) {
+ProfileCopy SpeechEngine::TakeProfile() const {
+    std::lock_guard lock(profileMutex_);
+    return {voiceGender.load(), audioType.load(), volume.load(), speed.load()};
+}
+
+HResult SpeechEngine::SelectVoiceByGender(ss::Voice& voice, std::int32_t gender,
+                                          std::u16string* voiceName) {
     std::unique_ptr<ss::TokenCategory> category;
     HResult hr = service_->CreateTokenCategory(category);
     if (ss::Succeeded(hr) && !category) hr = ss::kFail;
@@ -132,6 +164,7 @@ HResult SpeechEngine::SelectVoiceByGender(ss::Voice& voice, std::int32_t gender)
     std::shared_ptr<ss::VoiceToken> token;
     if (ss::Succeeded(hr)) hr = tokens->Next(1, token, nullptr);
     if (ss::Succeeded(hr)) hr = voice.SetVoice(token);
+    if (voiceName != nullptr) *voiceName = token ? token->Attribute(u"Name") : std::u16string();
     tokens.reset();
     token.reset();
     return hr;
@@ -139,12 +172,22 @@ HResult SpeechEngine::SelectVoiceByGender(ss::Voice& voice, std::int32_t gender)
 
 RenderResult SpeechEngine::RenderTextToFile(std::u16string text, std::u16string outputPath,
                                             bool announce) {
+    ss::FileTags tags;
+    tags.title = text::FileStem(outputPath);
+    return RenderTextWith(TakeProfile(), std::move(text), std::move(outputPath), announce,
+                          std::move(tags));
+}
+
+RenderResult SpeechEngine::RenderTextWith(const ProfileCopy& profile, std::u16string text,
+                                          std::u16string outputPath, bool announce,
+                                          ss::FileTags tags) {
     if (text.empty()) return {};
-    return RenderIntoFile(*this, renderVoice, text, ss::kSpeakDefault, outputPath, announce);
+    return RenderIntoFile(*this, renderVoice, text,
+                          {profile, ss::kSpeakDefault, outputPath, announce, std::move(tags)});
 }
 
 void SpeechEngine::SpeakTextFile(std::u16string path) {
-    OperationVoice voice(*this, fileSpeakVoice);
+    OperationVoice voice(*this, fileSpeakVoice, TakeProfile());
     HResult hr = voice.Result();
     if (ss::Succeeded(hr)) hr = voice->SetOutput(nullptr, true);
     if (ss::Succeeded(hr)) voice->Speak(path, ss::kSpeakIsFileName, nullptr);
@@ -152,12 +195,25 @@ void SpeechEngine::SpeakTextFile(std::u16string path) {
 
 RenderResult SpeechEngine::RenderTextFileToFile(std::u16string sourcePath,
                                                 std::u16string outputPath) {
-    return RenderIntoFile(*this, fileRenderVoice, sourcePath, ss::kSpeakIsFileName, outputPath,
-                          true);
+    ss::FileTags tags;
+    tags.title = text::FileStem(outputPath);
+    tags.album = text::FileStem(sourcePath);
+    return RenderFileWith(TakeProfile(), std::move(sourcePath), std::move(outputPath),
+                          std::move(tags));
+}
+
+RenderResult SpeechEngine::RenderFileWith(const ProfileCopy& profile, std::u16string sourcePath,
+                                          std::u16string outputPath, ss::FileTags tags) {
+    return RenderIntoFile(*this, fileRenderVoice, sourcePath,
+                          {profile, ss::kSpeakIsFileName, outputPath, true, std::move(tags)});
 }
 
 std::u16string SpeechEngine::AudioExtension() const {
-    switch (audioType.load()) {
+    return AudioExtension(audioType.load());
+}
+
+std::u16string SpeechEngine::AudioExtension(std::int32_t type) {
+    switch (type) {
         case Mp3:
             return u".mp3";
         case Wav:

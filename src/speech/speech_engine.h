@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "platform/speech/speech_service.h"
@@ -12,6 +13,16 @@
 #include "speech/voice_profile.h"
 
 namespace sonoleaf {
+
+// The profile fields one engine operation runs with: copied from the engine once, as
+// the operation starts, so that another job's CopyProfile cannot change a list or a
+// render halfway.
+struct ProfileCopy {
+    std::int32_t voiceGender = 0;
+    std::int32_t audioType = 0;
+    std::int32_t volume = 0;
+    std::int32_t speed = 0;
+};
 
 class SpeechEngine {
   public:
@@ -32,8 +43,12 @@ class SpeechEngine {
     speech_service::SpeechService& Service() { return *service_; }
 
     void CopyProfile(const VoiceProfile& profile);
+    // The engine's profile fields as one consistent set.
+    ProfileCopy TakeProfile() const;
     // The voice lookup by gender on `voice`; the result of the last step that ran.
-    speech_service::HResult SelectVoiceByGender(speech_service::Voice& voice, std::int32_t gender);
+    // `voiceName`, when given, receives the Name of the token chosen (empty for none).
+    speech_service::HResult SelectVoiceByGender(speech_service::Voice& voice, std::int32_t gender,
+                                                std::u16string* voiceName = nullptr);
 
     // An empty text renders nothing and returns NothingToSay.
     RenderResult RenderTextToFile(std::u16string text, std::u16string outputPath, bool announce);
@@ -52,13 +67,22 @@ class SpeechEngine {
 
     // ".mp3" or ".wav" by `audioType`.
     std::u16string AudioExtension() const;
+    static std::u16string AudioExtension(std::int32_t type);
 
     // The Stop handler's work on the engine. `lengthListBusy` tells whether the
     // length list job runs (its voice is paused after its flag is cleared).
     void Stop(bool lengthListBusy);
 
   private:
+    // RenderTextToFile with the profile and the tags of the operation it is part of.
+    RenderResult RenderTextWith(const ProfileCopy& profile, std::u16string text,
+                                std::u16string outputPath, bool announce,
+                                speech_service::FileTags tags);
+    RenderResult RenderFileWith(const ProfileCopy& profile, std::u16string sourcePath,
+                                std::u16string outputPath, speech_service::FileTags tags);
+
     std::shared_ptr<speech_service::SpeechService> service_;
+    mutable std::mutex profileMutex_;  // CopyProfile against TakeProfile
 };
 
 }  // namespace sonoleaf

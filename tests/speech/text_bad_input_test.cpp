@@ -106,7 +106,7 @@ TEST_F(TextBadInput, AwkwardNamesAndLongPathsGetTheirFiles) {
     }
 }
 
-TEST_F(TextBadInput, TextThatIsNoCleanTextGivesAWholeFileOrNone) {
+TEST_F(TextBadInput, TextThatIsNoCleanTextGivesAWholeFile) {
     struct Case {
         const char* name;
         std::string fileBytes;
@@ -133,17 +133,8 @@ TEST_F(TextBadInput, TextThatIsNoCleanTextGivesAWholeFileOrNone) {
             for (const Job job : {Job::MakeAudio, Job::FileToAudio}) {
                 const Texts shown = Run(job, RealService(), c.typed, source, out, type);
                 ASSERT_EQ(shown.size(), 2u) << ::testing::PrintToString(shown);
-                // Nothing to say gives no file, or one of a breath of silence; the
-                // message tells which.
-                const bool kept = !AudioFilesIn(out).empty();
-                if (kept) {
-                    EXPECT_TRUE(shown[0].starts_with("File is saved to: ")) << shown[0];
-                } else {
-                    EXPECT_TRUE(shown[0].starts_with("File could not be saved to: ")) << shown[0];
-                    EXPECT_TRUE(
-                        shown[0].ends_with("\r\nNothing was spoken into it, so no file was kept."))
-                        << shown[0];
-                }
+                // Nothing to say still gives a file: a short one of silence.
+                EXPECT_TRUE(shown[0].starts_with("File is saved to: ")) << shown[0];
                 const double seconds = OnlyAudioFile(out);
                 if (c.audible) {
                     EXPECT_GT(seconds, 0.1);

@@ -160,4 +160,58 @@ std::vector<std::filesystem::path> AudioFilesIn(const std::filesystem::path& fol
     return files;
 }
 
+namespace {
+
+std::uint32_t Be32(const std::string& b, std::size_t at, bool syncSafe) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) value = value << (syncSafe ? 7 : 8) | Byte(b, at + i);
+    return value;
+}
+
+// A text frame's content: an encoding byte, then the text (a comment has a language
+// and a description before its text). ISO-8859-1 and UTF-8 are read; others skipped.
+std::string FrameText(const std::string& id, std::string data) {
+    if (data.empty()) return {};
+    const char encoding = data[0];
+    data.erase(0, 1);
+    if (id == "COMM") {
+        const std::size_t end = data.find('\0', 3);
+        data = end == std::string::npos ? std::string() : data.substr(end + 1);
+    }
+    while (!data.empty() && data.back() == '\0') data.pop_back();
+    if (encoding == 3) return data;
+    if (encoding != 0) return "(encoding " + std::to_string(encoding) + ")";
+    std::string utf8;
+    for (const char c : data) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            utf8 += c;
+        } else {
+            utf8 += static_cast<char>(0xC0 | byte >> 6);
+            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+}  // namespace
+
+std::map<std::string, std::string> ReadId3Texts(const std::filesystem::path& path) {
+    std::map<std::string, std::string> texts;
+    std::ifstream in(path, std::ios::binary);
+    const std::string b{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (b.size() < 10 || b.compare(0, 3, "ID3") != 0) return texts;
+    const bool v24 = Byte(b, 3) == 4;
+    const std::size_t end = std::min<std::size_t>(b.size(), 10 + Be32(b, 6, true));
+    for (std::size_t at = 10; at + 10 <= end;) {
+        const std::string id = b.substr(at, 4);
+        if (id[0] == '\0') break;  // padding
+        const std::size_t size = Be32(b, at + 4, v24);
+        if (at + 10 + size > end) break;
+        if (id[0] == 'T' || id == "COMM") texts[id] = FrameText(id, b.substr(at + 10, size));
+        at += 10 + size;
+    }
+    return texts;
+}
+
 }  // namespace sonoleaf::testing

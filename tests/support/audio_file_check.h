@@ -4,6 +4,7 @@
 // complete frames up to its last byte. Either is then decoded to the end.
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,5 +24,9 @@ AudioFileReport CheckAudioFile(const std::filesystem::path& path);
 // Every regular file under `folder` (not recursing) whose name ends in ".wav" or
 // ".mp3", in any letter case.
 std::vector<std::filesystem::path> AudioFilesIn(const std::filesystem::path& folder);
+
+// The text frames of the ID3v2 tag at the start of a file, by frame id ("TIT2",
+// "TALB", "TRCK", "COMM"), as UTF-8; empty when the file has no tag.
+std::map<std::string, std::string> ReadId3Texts(const std::filesystem::path& path);
 
 }  // namespace sonoleaf::testing

@@ -258,6 +258,18 @@ class RecordedStream : public ss::FileStream {
         return ss::kOk;
     }
 
+    // Kept with the speak that follows rather than logged: tagging is no chained step.
+    HResult SetTags(const ss::FileTags& tags) override {
+        std::lock_guard lock(mutex_);
+        if (file_ == nullptr) return ss::kUnbound;
+        tags_ = tags;
+        return ss::kOk;
+    }
+    ss::FileTags Tags() const {
+        std::lock_guard lock(mutex_);
+        return tags_;
+    }
+
     HResult Close() override {
         const HResult hr = state_->Call("Close", "Close");
         if (ss::Failed(hr)) return hr;
@@ -288,6 +300,7 @@ class RecordedStream : public ss::FileStream {
     mutable std::mutex mutex_;
     SNDFILE* file_ = nullptr;
     std::u16string path_;
+    ss::FileTags tags_;
 };
 
 class RecordedVoice : public ss::Voice {
@@ -361,6 +374,7 @@ class RecordedVoice : public ss::Voice {
         if (output) {
             record.toFile = true;
             record.outputPath = output->Path();
+            record.tags = output->Tags();
         }
         record.result =
             state_->Call("Speak", "Speak(" + Narrow(text) + "," + std::to_string(flags) + ")");

@@ -45,7 +45,8 @@ class RecordingSpeechService : public speech_service::SpeechService {
         // What the voice speaks: the text, or the file's decoded content when the
         // text is a path (kSpeakIsFileName); UTF-8, as it reaches a synthesizer.
         std::string spoken;
-        std::u16string outputPath;  // the bound file; empty for the default output
+        std::u16string outputPath;      // the bound file; empty for the default output
+        speech_service::FileTags tags;  // the bound file's tags
         bool toFile = false;
         std::u16string tokenName;  // empty for the default voice
         std::uint16_t volume = 100;

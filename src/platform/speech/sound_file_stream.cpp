@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "platform/speech/synthesis_engine.h"
+#include "platform/speech/wave_file_writer.h"
 #include "platform/text/text_convert.h"
 
 namespace sonoleaf::speech_service {
@@ -44,6 +46,14 @@ HResult FromErrno(int error) {
     }
 }
 
+// LAME writes the ID3v2 text frames as ISO-8859-1: a character beyond it becomes "?"
+// rather than being shown as several wrong ones.
+std::string Latin1(const std::u16string& text) {
+    std::string bytes;
+    for (const char16_t c : text) bytes += c <= 0xFF ? static_cast<char>(c) : '?';
+    return bytes;
+}
+
 }  // namespace
 
 void SoundFileStream::Closer::operator()(sf_private_tag* file) const {
@@ -52,7 +62,7 @@ void SoundFileStream::Closer::operator()(sf_private_tag* file) const {
 
 SoundFileStream::~SoundFileStream() {
     std::lock_guard lock(mutex_);
-    CloseLocked();
+    CloseLocked(false);
 }
 
 bool SoundFileStream::IsMp3Path(const std::string& path) {
@@ -71,53 +81,26 @@ HResult SoundFileStream::BindToFile(const std::u16string& path, int fileMode,
         return kInvalidArg;
     const std::string name = text::ToNarrow(path);
     std::lock_guard lock(mutex_);
-    CloseLocked();
+    CloseLocked(false);
     claim_.emplace(name);
-
-    const bool mp3 = IsMp3Path(name);
-    SF_INFO info{};
-    info.samplerate = kSampleRate;
-    info.channels = 1;
-    info.format =
-        mp3 ? (SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III) : (SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    // Opened here and handed over, because libsndfile refuses paths of 1,024 bytes
-    // or more by name, while the system takes up to 4,096.
+    // Opened here (and handed over to libsndfile for MP3), because libsndfile refuses
+    // paths of 1,024 bytes or more by name, while the system takes up to 4,096.
     const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (descriptor < 0) {
         const int error = errno;
         claim_.reset();
         return FromErrno(error);
     }
-    std::unique_ptr<sf_private_tag, Closer> file(sf_open_fd(descriptor, SFM_WRITE, &info, SF_TRUE));
-    if (!file) {
-        // libsndfile has closed the descriptor, as it was told to.
-        std::error_code ignored;
-        std::filesystem::remove(name, ignored);
-        claim_.reset();
-        return kFail;
-    }
-    bool ready = true;
-    if (mp3) {
-        // Constant bit rate is the encoder's default; libsndfile reports this request
-        // as refused even when it holds, so only the level must be taken.
-        int mode = SF_BITRATE_MODE_CONSTANT;
-        sf_command(file.get(), SFC_SET_BITRATE_MODE, &mode, sizeof mode);
-        double level = kMp3CompressionLevel;
-        ready = sf_command(file.get(), SFC_SET_COMPRESSION_LEVEL, &level, sizeof level) == SF_TRUE;
-    } else {
-        sf_command(file.get(), SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
-        ready = sf_command(file.get(), SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE) == SF_TRUE;
-        // The header of the empty file is on disk before the first sample.
-        sf_command(file.get(), SFC_UPDATE_HEADER_NOW, nullptr, 0);
-    }
+    const bool mp3 = IsMp3Path(name);
+    const bool ready = mp3 ? OpenMp3(descriptor) : OpenWave(descriptor);
     if (!ready) {
-        file.reset();
+        file_.reset();
+        wave_.reset();
         std::error_code ignored;
         std::filesystem::remove(name, ignored);
         claim_.reset();
         return kFail;
     }
-    file_ = std::move(file);
     writeFailed_ = false;
     name_ = name;
     mp3_ = mp3;
@@ -125,16 +108,43 @@ HResult SoundFileStream::BindToFile(const std::u16string& path, int fileMode,
     return kOk;
 }
 
-HResult SoundFileStream::CloseLocked() {
-    if (!file_) {
+bool SoundFileStream::OpenMp3(int descriptor) {
+    SF_INFO info{};
+    info.samplerate = kSampleRate;
+    info.channels = 1;
+    info.format = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+    // libsndfile closes the descriptor, also when it fails.
+    file_.reset(sf_open_fd(descriptor, SFM_WRITE, &info, SF_TRUE));
+    if (!file_) return false;
+    // Constant bit rate is the encoder's default; libsndfile reports this request as
+    // refused even when it holds, so only the level must be taken.
+    int mode = SF_BITRATE_MODE_CONSTANT;
+    sf_command(file_.get(), SFC_SET_BITRATE_MODE, &mode, sizeof mode);
+    double level = kMp3CompressionLevel;
+    return sf_command(file_.get(), SFC_SET_COMPRESSION_LEVEL, &level, sizeof level) == SF_TRUE;
+}
+
+// The WAV container is written here rather than by libsndfile: its RF64 writer marks
+// every file as an extensible format with a fact chunk, where these files are plain
+// PCM whatever their length.
+bool SoundFileStream::OpenWave(int descriptor) {
+    wave_ = std::make_unique<WaveFileWriter>(descriptor);
+    return wave_->Ready();
+}
+
+HResult SoundFileStream::CloseLocked(bool completed) {
+    if (!file_ && !wave_) {
         claim_.reset();
         return kOk;
     }
-    const int result = sf_close(file_.release());
-    if (mp3_ && (!wroteSamples_ || writeFailed_ || result != 0)) {
-        // An MP3 without a single frame is no audio file, and one whose writing failed
-        // ends in a cut frame under a header that counts more: neither is kept. (An
-        // empty WAV is still valid, and a cut one keeps a header that fits.)
+    const int result = file_ ? sf_close(file_.release()) : 0;
+    wave_.reset();
+    // An MP3 without a single frame is no audio file, and one whose writing failed
+    // ends in a cut frame under a header that counts more: neither is kept. (A cut
+    // WAV keeps a header that fits.) A render that failed before its first sample
+    // leaves nothing behind, whatever the format.
+    const bool brokenMp3 = mp3_ && (!wroteSamples_ || writeFailed_ || result != 0);
+    if (brokenMp3 || (!completed && !wroteSamples_)) {
         std::error_code ignored;
         std::filesystem::remove(name_, ignored);
     }
@@ -144,30 +154,61 @@ HResult SoundFileStream::CloseLocked() {
 
 HResult SoundFileStream::Close() {
     std::lock_guard lock(mutex_);
-    return CloseLocked();
+    return CloseLocked(true);
+}
+
+HResult SoundFileStream::SetTags(const FileTags& tags) {
+    std::lock_guard lock(mutex_);
+    if (wave_) return kOk;  // WAV files carry no tags
+    if (!file_) return kUnbound;
+    if (wroteSamples_) return kFail;  // the ID3v2 tag goes before the first frame
+    const std::pair<int, const std::u16string*> fields[] = {{SF_STR_TITLE, &tags.title},
+                                                            {SF_STR_ALBUM, &tags.album},
+                                                            {SF_STR_TRACKNUMBER, &tags.track},
+                                                            {SF_STR_COMMENT, &tags.comment}};
+    HResult hr = kOk;
+    for (const auto& [field, value] : fields) {
+        if (value->empty()) continue;
+        if (sf_set_string(file_.get(), field, Latin1(*value).c_str()) != 0) hr = kFail;
+    }
+    return hr;
 }
 
 bool SoundFileStream::IsBound() const {
     std::lock_guard lock(mutex_);
-    return file_ != nullptr;
+    return file_ != nullptr || wave_ != nullptr;
 }
 
 HResult SoundFileStream::Write(std::span<const std::int16_t> samples) {
     std::lock_guard lock(mutex_);
-    if (!file_) return kUnbound;
+    if (!file_ && !wave_) return kUnbound;
     if (writeFailed_) return kWriteFault;
-    const auto count = static_cast<sf_count_t>(samples.size());
-    errno = 0;
-    // The MP3 encoder takes every sample even when writing its frames failed; only
-    // the file's error state tells.
-    if (sf_write_short(file_.get(), samples.data(), count) != count ||
-        sf_error(file_.get()) != SF_ERR_NO_ERROR) {
-        writeFailed_ = true;
-        const int error = errno;
-        return error == 0 ? kWriteFault : FromErrno(error);
+    int error = 0;
+    if (wave_) {
+        writeFailed_ = Failed(wave_->Write(samples, error));
+    } else {
+        const auto count = static_cast<sf_count_t>(samples.size());
+        errno = 0;
+        // The MP3 encoder takes every sample even when writing its frames failed;
+        // only the file's error state tells.
+        writeFailed_ = sf_write_short(file_.get(), samples.data(), count) != count ||
+                       sf_error(file_.get()) != SF_ERR_NO_ERROR;
+        error = errno;
     }
-    if (count > 0) wroteSamples_ = true;
+    // Samples that reached the file before a failure still make it a file to keep.
+    wroteSamples_ = wroteSamples_ || (wave_ ? wave_->DataBytes() > 0 : !writeFailed_);
+    if (writeFailed_) return error == 0 ? kWriteFault : FromErrno(error);
+    wroteSamples_ = wroteSamples_ || !samples.empty();
     return kOk;
+}
+
+HResult SoundFileStream::SkipAhead(std::uint64_t dataBytes) {
+    std::lock_guard lock(mutex_);
+    if (!wave_) return kUnbound;
+    int error = 0;
+    const HResult hr = wave_->SkipAhead(dataBytes, error);
+    if (Succeeded(hr)) wroteSamples_ = dataBytes > 0;
+    return Failed(hr) && error != 0 ? FromErrno(error) : hr;
 }
 
 }  // namespace sonoleaf::speech_service

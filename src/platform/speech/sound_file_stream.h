@@ -2,7 +2,9 @@
 // A file stream of the real service: WAV (PCM, 22,050 Hz, 16-bit, mono), or MP3 of
 // the same audio when the file name ends in ".mp3". The file is written as samples
 // arrive, and a WAV header is brought up to date after every write, so the file is
-// valid whenever the writing stops. Safe to use from several threads.
+// valid whenever the writing stops. A WAV that grows past 4 GiB becomes RF64, so that
+// a long book keeps every sample; below that it stays a plain WAV. Safe to use from
+// several threads.
 
 #include <cstdint>
 #include <memory>
@@ -13,6 +15,7 @@
 
 #include "platform/speech/path_claim.h"
 #include "platform/speech/speech_service.h"
+#include "platform/speech/wave_file_writer.h"
 
 struct sf_private_tag;
 
@@ -25,6 +28,7 @@ class SoundFileStream final : public FileStream {
 
     HResult BindToFile(const std::u16string& path, int fileMode, StreamFormatId formatId,
                        const WaveFormat* format, std::uint64_t eventInterest) override;
+    HResult SetTags(const FileTags& tags) override;
     HResult Close() override;
 
     // kUnbound when no file is open; kWriteFault when the file took less than all.
@@ -34,14 +38,23 @@ class SoundFileStream final : public FileStream {
     // Whether a path names an MP3 file: its name ends in ".mp3", in any letter case.
     static bool IsMp3Path(const std::string& path);
 
+    // Continues a WAV file just bound as if it held `dataBytes` of samples already,
+    // without writing them: a long book's end, in a test.
+    HResult SkipAhead(std::uint64_t dataBytes);
+
   private:
     struct Closer {
         void operator()(sf_private_tag* file) const;
     };
-    HResult CloseLocked();
+    // `completed`: Close was called; otherwise the stream was released after a
+    // failure, and a file without a sample is removed.
+    HResult CloseLocked(bool completed);
+    bool OpenMp3(int descriptor);
+    bool OpenWave(int descriptor);
 
     mutable std::mutex mutex_;
-    std::unique_ptr<sf_private_tag, Closer> file_;
+    std::unique_ptr<sf_private_tag, Closer> file_;  // MP3
+    std::unique_ptr<WaveFileWriter> wave_;          // WAV
     bool writeFailed_ = false;
     std::string name_;
     bool mp3_ = false;

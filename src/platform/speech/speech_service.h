@@ -83,6 +83,14 @@ class TokenCategory {
                                std::unique_ptr<TokenEnumeration>& tokens) = 0;
 };
 
+// What a player shows of an audio file. Empty fields are left out.
+struct FileTags {
+    std::u16string title;
+    std::u16string album;
+    std::u16string track;  // "k/total", or "k" when the total is not known
+    std::u16string comment;
+};
+
 class FileStream {
   public:
     virtual ~FileStream() = default;
@@ -90,6 +98,12 @@ class FileStream {
     // any other name as WAV. The file is valid at every moment after binding.
     virtual HResult BindToFile(const std::u16string& path, int fileMode, StreamFormatId formatId,
                                const WaveFormat* format, std::uint64_t eventInterest) = 0;
+    // Tags for the bound file, taken before its first sample: an MP3 file carries them
+    // as ID3v2, a WAV file carries none. Not one of the chained steps: a file that
+    // cannot be tagged is still a whole file.
+    virtual HResult SetTags(const FileTags& tags) = 0;
+    // Completes the file. A stream released without Close, before a single sample
+    // reached it, leaves no file behind: a render that failed that early made none.
     virtual HResult Close() = 0;
 };
 

@@ -28,18 +28,28 @@ constexpr std::size_t kFileSliceSamples = static_cast<std::size_t>(kSampleRate) 
 // that has already grown to a piece's size instead of growing a new buffer each piece.
 constexpr std::size_t kMaxSpareBuffers = 2;
 
+// A text that holds nothing to pronounce (blanks, line ends, punctuation, half of a
+// character) still gets its file: 50 ms of silence, two MP3 frames.
+constexpr std::size_t kSilenceSamples = static_cast<std::size_t>(kSampleRate) / 20;
+
 class FileOutput final : public AudioOutput {
   public:
     explicit FileOutput(std::shared_ptr<SoundFileStream> stream) : stream_(std::move(stream)) {}
     std::size_t SliceSamples() const override { return kFileSliceSamples; }
     HResult Write(std::span<const std::int16_t> samples) override {
+        wrote_ = wrote_ || !samples.empty();
         return stream_->Write(samples);
     }
-    HResult Finish() override { return kOk; }
+    HResult Finish() override {
+        if (wrote_) return kOk;
+        const std::vector<std::int16_t> silence(kSilenceSamples, 0);
+        return Write(silence);
+    }
     void Discard() override {}
 
   private:
     std::shared_ptr<SoundFileStream> stream_;
+    bool wrote_ = false;
 };
 
 void ApplyVolume(std::vector<std::int16_t>& samples, std::uint16_t volume) {

@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/speech/wave_file_writer.h"
 #include "platform/speech/service_helpers.h"
 
 extern char** environ;
@@ -207,7 +208,7 @@ TEST(Playback, PauseDuringRenderLeavesValidShorterWave) {
         EXPECT_GT(audio.Seconds(), 0.5);
         EXPECT_LT(audio.Seconds(), 0.5 * wholeSeconds);
         const auto bytes = std::filesystem::file_size(path);
-        EXPECT_EQ(bytes, 44 + 2 * audio.samples.size());
+        EXPECT_EQ(bytes, ss::WaveFileWriter::kHeaderBytes + 2 * audio.samples.size());
     }
 }
 
