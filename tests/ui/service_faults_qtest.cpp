@@ -1,5 +1,5 @@
 // What the user sees through the window when the machine lets the program down: no
-// PulseAudio server, no eSpeak NG data, and a PDF converter that hangs while the
+// PulseAudio server, no working speech engine, and a PDF converter that hangs while the
 // window is closed. Every job still ends with its usual messages, nothing written is
 // broken, and the window's close does not wait for the converter.
 
@@ -14,6 +14,7 @@
 #include "jobs/job_host.h"
 #include "pdf/minimal_pdf.h"
 #include "platform/speech/speech_service.h"
+#include "platform/speech/synthesis_engine.h"
 #include "support/audio_file_check.h"
 #include "support/gui_test_base.h"
 #include "support/temp_dir.h"
@@ -109,7 +110,11 @@ class ServiceFaultsTest : public GuiTestBase {
         const QString missing = qEnvironmentVariable(kChildVariable);
         if (missing.isEmpty()) QSKIP("runs as the child of missingPartsOfTheMachine");
         const bool noVoices = missing == QStringLiteral("SONOLEAF_ESPEAK_DATA");
-        CSonoleafDlg& w = OpenFilledWindow(speech_service::CreateSystemSpeechService());
+        // Without eSpeak NG's data Flite still speaks; a service of eSpeak NG alone
+        // shows what the window does when no engine works.
+        CSonoleafDlg& w = OpenFilledWindow(
+            noVoices ? speech_service::CreateSpeechService({speech_service::EspeakEngine()})
+                     : speech_service::CreateSystemSpeechService());
         const QString out = Native(Out());
         const QString stamp = QStringLiteral(R"(\d{6}_[A-Za-z]+_[A-Za-z]+_\d{2}_\d{4})");
 

@@ -6,11 +6,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <string>
 
 #include "platform/speech/locale_language.h"
+#include "platform/speech/noise_lock.h"
 #include "platform/speech/synthesis_engine.h"
 #include "platform/text/text_convert.h"
 
@@ -83,7 +86,10 @@ class Espeak final : public SynthesisEngine {
     Espeak() {
         const std::string path = RequestedDataPath();
         std::error_code error;
-        if (!path.empty() && !std::filesystem::is_directory(path, error)) return;
+        if (!path.empty() && !std::filesystem::is_directory(path, error)) {
+            Complain("its data folder " + path + " does not exist");
+            return;
+        }
         espeak_ng_InitializePath(path.empty() ? nullptr : path.c_str());
         espeak_ng_ERROR_CONTEXT context = nullptr;
         espeak_ng_STATUS status = espeak_ng_Initialize(&context);
@@ -91,10 +97,21 @@ class Espeak final : public SynthesisEngine {
         if (status == ENS_OK)
             status =
                 espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, kCallbackBufferMs, nullptr);
-        if (status != ENS_OK || espeak_ng_GetSampleRate() != kSampleRate) return;
+        if (status != ENS_OK) {
+            Complain("it could not start (error " + std::to_string(status) + ")");
+            return;
+        }
+        if (espeak_ng_GetSampleRate() != kSampleRate) {
+            Complain("it speaks at another sample rate");
+            return;
+        }
         espeak_SetSynthCallback(OnSamples);
         ListOfferedVoices();
-        if (!voices_.empty()) status_ = kOk;
+        if (!voices_.empty()) {
+            status_ = kOk;
+        } else {
+            Complain("it has no voice for English or the user's language");
+        }
     }
 
     HResult Status() const override { return status_; }
@@ -122,8 +139,13 @@ class Espeak final : public SynthesisEngine {
         if (request.ssml) flags |= espeakSSML;
         if (request.endsSentence) flags |= espeakENDPAUSE;
         g_target = {&samples, &stop};
-        const espeak_ng_STATUS status = espeak_ng_Synthesize(
-            text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, flags, nullptr, nullptr);
+        espeak_ng_STATUS status = ENS_OK;
+        {
+            // eSpeak NG draws from rand() too; see noise_lock.h.
+            std::lock_guard noise(RandomNoiseLock());
+            status = espeak_ng_Synthesize(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, flags,
+                                          nullptr, nullptr);
+        }
         g_target = {};
         if (request.ssml) {
             // Markup may switch voice or speed inside the synthesizer.
@@ -135,6 +157,10 @@ class Espeak final : public SynthesisEngine {
     }
 
   private:
+    static void Complain(const std::string& why) {
+        std::fprintf(stderr, "sonoleaf: eSpeak NG offers no voice: %s\n", why.c_str());
+    }
+
     // The voice's normal speed is eSpeak NG's default rate; the synthesizer cannot
     // follow below its minimum, and three times normal is the fastest asked for.
     static int WordsPerMinute(double speed) {

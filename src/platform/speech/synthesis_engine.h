@@ -42,7 +42,8 @@ class SynthesisEngine {
     virtual std::vector<EngineVoice> Voices() const = 0;
     // Synthesizes one piece of text, appending its samples. Engines serialise this
     // internally where the synthesizer is not reentrant. Once `stop` is set, the
-    // synthesis ends early and the call returns kOk with what was made so far.
+    // synthesis ends early and the call returns kOk with what was made so far
+    // (possibly nothing).
     virtual HResult Synthesize(const SynthesisRequest& request, std::vector<std::int16_t>& samples,
                                const std::atomic<bool>& stop) = 0;
 };
@@ -53,8 +54,13 @@ class SynthesisEngine {
 // failing.
 std::shared_ptr<SynthesisEngine> EspeakEngine();
 
-// A service over the given engines, the voices of the first ranked first. The system
-// service is this over the installed engines.
+// The process's CMU Flite engine: the US English voices rms, slt and kal16 and the
+// Scottish English voice awb, built into the Flite libraries. A voice that cannot be
+// loaded is left out; with none the engine fails.
+std::shared_ptr<SynthesisEngine> FliteEngine();
+
+// A service over the given engines (best first), their voices ranked by RankVoices
+// for the user's language. The system service is this over the installed engines.
 std::shared_ptr<SpeechService> CreateSpeechService(
     std::vector<std::shared_ptr<SynthesisEngine>> engines);
 

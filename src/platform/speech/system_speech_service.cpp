@@ -8,24 +8,31 @@
 #include "platform/speech/speech_service.h"
 #include "platform/speech/synthesis_engine.h"
 #include "platform/speech/system_voice.h"
+#include "platform/speech/voice_ranking.h"
 #include "platform/speech/voice_tokens.h"
 
 namespace sonoleaf::speech_service {
 namespace {
 
-// The synthesizers the service offers voices of, first-ranked first.
+// The synthesizers the service offers voices of, first-ranked first: Flite sounds far
+// more natural than eSpeak NG, which speaks many more languages.
 std::vector<std::shared_ptr<SynthesisEngine>> InstalledEngines() {
-    return {EspeakEngine()};
+    return {FliteEngine(), EspeakEngine()};
 }
 
 class SystemSpeechService final : public SpeechService {
   public:
     explicit SystemSpeechService(const std::vector<std::shared_ptr<SynthesisEngine>>& engines) {
+        std::vector<std::shared_ptr<SynthesisEngine>> working;
+        std::vector<std::vector<EngineVoice>> voices;
         for (const auto& engine : engines) {
             if (!engine || Failed(engine->Status())) continue;
-            for (EngineVoice& voice : engine->Voices())
-                tokens_.push_back(std::make_shared<EngineVoiceToken>(engine, std::move(voice)));
+            working.push_back(engine);
+            voices.push_back(engine->Voices());
         }
+        for (RankedVoice& ranked : RankVoices(voices, RankingLanguage()))
+            tokens_.push_back(std::make_shared<EngineVoiceToken>(working[ranked.engine],
+                                                                 std::move(ranked.voice)));
         if (!tokens_.empty()) status_ = kOk;
     }
 

@@ -17,6 +17,7 @@
 
 #include "platform/speech/wave_file_writer.h"
 #include "platform/speech/service_helpers.h"
+#include "platform/speech/synthesis_engine.h"
 
 extern char** environ;
 
@@ -193,7 +194,10 @@ TEST(Playback, PauseDuringRenderLeavesValidShorterWave) {
         ASSERT_EQ(voice->SetOutput(stream, true), ss::kOk);
         auto rendering =
             std::async(std::launch::async, [&] { return voice->Speak(text, 0, nullptr); });
-        std::this_thread::sleep_for(150ms);
+        // Paused once the first audio is in the file, however long the synthesizer
+        // takes to start.
+        for (int i = 0; i < 3000 && std::filesystem::file_size(path) <= 44; ++i)
+            std::this_thread::sleep_for(10ms);
         voice->Pause();
         ASSERT_EQ(rendering.wait_for(5s), std::future_status::ready);
         EXPECT_TRUE(ss::Succeeded(rendering.get()));
@@ -335,9 +339,13 @@ int SpeakWithoutServer() {
     return RenderToFile(kSentence, dir.Path() / "x.wav") == ss::kOk ? 0 : 3;
 }
 
+// Without its data eSpeak NG fails, and a service of eSpeak NG alone fails every
+// call; the system service still speaks with Flite's voices.
 int UseServiceWithoutData(const char* variable, const char* folder) {
     ::setenv(variable, folder, 1);
-    auto service = ss::CreateSystemSpeechService();
+    TempDir dir;
+    if (RenderToFile(kSentence, dir.Path() / "flite.wav") != ss::kOk) return 2;
+    auto service = ss::CreateSpeechService({ss::EspeakEngine()});
     std::shared_ptr<ss::Voice> voice;
     std::shared_ptr<ss::FileStream> stream;
     std::unique_ptr<ss::TokenCategory> category;

@@ -37,10 +37,15 @@ inline std::shared_ptr<ss::VoiceToken> FirstToken(const char16_t* optional) {
     return token;
 }
 
+// eSpeak NG's English male voice, for what only eSpeak NG does: SSML prosody and
+// breaks, and letters beyond ASCII.
+inline constexpr const char16_t* kEspeakEnglishMale = u"Name=eSpeak NG English (America) Male";
+
 struct SpeakSettings {
     std::uint16_t volume = 100;
     std::int32_t rate = 0;
-    const char16_t* gender = u"Gender=Male";  // null: the null token
+    // The optional attributes the token is chosen by; null: the null token.
+    const char16_t* gender = u"Gender=Male";
     std::uint32_t flags = ss::kSpeakDefault;
 };
 

@@ -52,15 +52,21 @@ TEST(VoiceTokens, EveryTokenHasNameGenderAndLanguage) {
     }
 }
 
+// Every language has a voice of either gender (a regional voice such as Flite's
+// Scottish one may have a single gender: its language has others).
 TEST(VoiceTokens, LanguageVoicesComeInBothGenders) {
     const auto tokens = Enumerate(nullptr, nullptr);
+    const auto primary = [](const std::shared_ptr<ss::VoiceToken>& token) {
+        const auto language = token->Attribute(u"Language");
+        return language.substr(0, language.find(u'-'));
+    };
     for (const auto& token : tokens) {
         const auto language = token->Attribute(u"Language");
         const auto gender = token->Attribute(u"Gender");
         const auto other = gender == u"Male" ? u"Female" : u"Male";
         bool found = false;
         for (const auto& candidate : tokens)
-            found = found || (candidate->Attribute(u"Language") == language &&
+            found = found || (primary(candidate) == primary(token) &&
                               candidate->Attribute(u"Gender") == other);
         EXPECT_TRUE(found) << text::ToNarrow(language);
     }
@@ -99,7 +105,12 @@ TEST(VoiceTokens, RequiredAttributesFilter) {
     const auto language = all.front()->Attribute(u"Language");
     const std::u16string both = u"Gender=Male;Language=" + language;
     const auto maleOfLanguage = Enumerate(both.c_str(), nullptr);
-    ASSERT_EQ(maleOfLanguage.size(), 1u);
+    std::vector<std::u16string> expected;
+    for (const auto& t : all)
+        if (t->Attribute(u"Gender") == u"Male" && t->Attribute(u"Language") == language)
+            expected.push_back(t->Attribute(u"Name"));
+    ASSERT_LT(maleOfLanguage.size(), all.size());
+    EXPECT_EQ(Names(maleOfLanguage), expected);
     EXPECT_EQ(maleOfLanguage.front()->Attribute(u"Name"), all.front()->Attribute(u"Name"));
 
     EXPECT_TRUE(Enumerate(u"Gender=Neutral", nullptr).empty());

@@ -1,0 +1,378 @@
+// The CMU Flite engine: the voices built into the Flite libraries, streamed through
+// Flite's audio callback (which also ends synthesis on a stop) and resampled from the
+// voice's own rate to the service's rate with libsoxr as they come.
+
+#include <flite/flite.h>
+#include <soxr.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "platform/speech/noise_lock.h"
+#include "platform/speech/synthesis_engine.h"
+
+extern "C" {
+cst_voice* register_cmu_us_rms(const char* voxdir);
+cst_voice* register_cmu_us_slt(const char* voxdir);
+cst_voice* register_cmu_us_kal16(const char* voxdir);
+cst_voice* register_cmu_us_awb(const char* voxdir);
+}
+
+namespace sonoleaf::speech_service {
+namespace {
+
+// Flite's vocoder noise is seeded with this at every piece, so that the same text
+// with the same settings always gives the same samples.
+constexpr unsigned kNoiseSeed = 1;
+// Duration stretches Flite's voices still speak clearly at; faster or slower rates
+// are held here.
+constexpr float kMinStretch = 0.4F;
+constexpr float kMaxStretch = 3.0F;
+// Samples per streaming call: 16 ms at 16 kHz, so a stop is seen at once.
+constexpr int kStreamChunk = 256;
+// How often a caller waiting for Flite looks whether it is asked to stop.
+constexpr std::chrono::milliseconds kStopPoll{5};
+
+struct FliteVoiceInfo {
+    const char* id;
+    cst_voice* (*load)(const char*);
+    const char16_t* name;
+    const char16_t* gender;
+    const char16_t* language;
+};
+
+constexpr FliteVoiceInfo kVoices[] = {
+    {"cmu_us_rms", register_cmu_us_rms, u"Flite rms (US English) Male", u"Male", u"en-us"},
+    {"cmu_us_slt", register_cmu_us_slt, u"Flite slt (US English) Female", u"Female", u"en-us"},
+    {"cmu_us_kal16", register_cmu_us_kal16, u"Flite kal16 (US English) Male", u"Male", u"en-us"},
+    {"cmu_us_awb", register_cmu_us_awb, u"Flite awb (Scottish English) Male", u"Male",
+     u"en-gb-scotland"},
+};
+
+struct SoxrDeleter {
+    void operator()(soxr_t resampler) const { soxr_delete(resampler); }
+};
+using Resampler = std::unique_ptr<std::remove_pointer_t<soxr_t>, SoxrDeleter>;
+
+// Where the streamed samples of the piece being synthesized go.
+class PieceSink {
+  public:
+    PieceSink(std::vector<std::int16_t>& samples, const std::atomic<bool>& stop)
+        : samples_(samples), stop_(stop) {}
+
+    bool Stopped() const { return stop_.load(); }
+    bool Failed() const { return failed_; }
+
+    void Add(int sampleRate, const short* samples, std::size_t count) {
+        if (failed_ || count == 0) return;
+        if (sampleRate == kSampleRate) {
+            samples_.insert(samples_.end(), samples, samples + count);
+            return;
+        }
+        if (!Prepare(sampleRate)) return;
+        Process(samples, count);
+    }
+
+    // Drains what the resampler still holds at the end of the piece.
+    void Finish() {
+        if (resampler_ && !failed_) Process(nullptr, 0);
+    }
+
+  private:
+    bool Prepare(int sampleRate) {
+        if (resampler_ && sampleRate == inputRate_) return true;
+        Finish();  // a voice changing its rate mid-piece: what came before is complete
+        soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+        // soxr seeds its dither from the clock, so every rendering would differ; the
+        // samples are 16-bit already, and rounding them back is enough.
+        io.flags |= SOXR_NO_DITHER;
+        const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+        // One thread: the service runs one synthesis per voice already.
+        const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+        soxr_error_t error = nullptr;
+        resampler_.reset(soxr_create(sampleRate, kSampleRate, 1, &error, &io, &quality, &runtime));
+        failed_ = error != nullptr || !resampler_;
+        inputRate_ = sampleRate;
+        return !failed_;
+    }
+
+    // Resamples `count` samples (none: flushes) and appends the output.
+    void Process(const short* samples, std::size_t count) {
+        const double ratio = static_cast<double>(kSampleRate) / inputRate_;
+        std::size_t done = 0;
+        do {
+            const std::size_t room = static_cast<std::size_t>((count - done) * ratio) + 512;
+            const std::size_t old = samples_.size();
+            samples_.resize(old + room);
+            std::size_t used = 0;
+            std::size_t made = 0;
+            const soxr_error_t error =
+                soxr_process(resampler_.get(), samples ? samples + done : nullptr, count - done,
+                             &used, samples_.data() + old, room, &made);
+            samples_.resize(old + made);
+            if (error != nullptr) {
+                failed_ = true;
+                return;
+            }
+            done += used;
+            if (samples == nullptr && made < room) return;  // flushed
+        } while (done < count || samples == nullptr);
+    }
+
+    std::vector<std::int16_t>& samples_;
+    const std::atomic<bool>& stop_;
+    Resampler resampler_;
+    int inputRate_ = 0;
+    bool failed_ = false;
+};
+
+// Only touched while the noise lock is held, on the synthesizing thread.
+PieceSink* g_sink = nullptr;
+
+int OnAudio(const cst_wave* wave, int start, int size, int /*last*/,
+            cst_audio_streaming_info* /*info*/) {
+    if (g_sink == nullptr) return CST_AUDIO_STREAM_STOP;
+    if (g_sink->Stopped()) return CST_AUDIO_STREAM_STOP;
+    if (size > 0 && wave->num_channels == 1)
+        g_sink->Add(wave->sample_rate, wave->samples + start, static_cast<std::size_t>(size));
+    return g_sink->Failed() ? CST_AUDIO_STREAM_STOP : CST_AUDIO_STREAM_CONT;
+}
+
+// A character reference, "#NN" or "#xHH"; false when `entity` is none.
+bool ParseReference(std::string_view entity, char32_t& code) {
+    const bool hex = entity.size() > 1 && (entity[1] == 'x' || entity[1] == 'X');
+    const std::string digits(entity.substr(hex ? 2 : 1));
+    if (digits.empty() || digits.size() > 8) return false;
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(digits.c_str(), &end, hex ? 16 : 10);
+    if (*end != '\0' || value == 0 || value > 0x10FFFF) return false;
+    code = static_cast<char32_t>(value);
+    return true;
+}
+
+void AppendUtf8(char32_t code, std::string& out) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// Decodes the entity at the start of `text` ("&...;") into `out`; its length, or 0.
+std::size_t DecodeEntity(std::string_view text, std::string& out) {
+    const std::size_t end = text.find(';');
+    if (end == std::string_view::npos || end > 12) return 0;
+    const std::string_view name = text.substr(1, end - 1);
+    static constexpr std::pair<std::string_view, char> kNamed[] = {
+        {"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"quot", '"'}, {"apos", '\''}};
+    for (const auto& [entity, character] : kNamed) {
+        if (name == entity) {
+            out += character;
+            return end + 1;
+        }
+    }
+    char32_t code = 0;
+    if (name.starts_with('#') && ParseReference(name, code)) {
+        AppendUtf8(code, out);
+        return end + 1;
+    }
+    return 0;
+}
+
+// Length of the markup at the start of `text` (a tag, comment or declaration), or 0.
+std::size_t MarkupLength(std::string_view text) {
+    if (text.starts_with("<!--")) {
+        const std::size_t end = text.find("-->", 4);
+        return end == std::string_view::npos ? text.size() : end + 3;
+    }
+    char quote = 0;
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quote != 0) {
+            if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            return i + 1;
+        }
+    }
+    return text.size();  // an unclosed tag to the end is still no speech
+}
+
+// The words of an SSML piece: the tags left out (each leaves a space, so that words on
+// either side stay apart) and entities decoded.
+std::string SpokenTextOfMarkup(std::string_view markup) {
+    std::string out;
+    out.reserve(markup.size());
+    std::size_t i = 0;
+    while (i < markup.size()) {
+        const std::string_view rest = markup.substr(i);
+        if (rest.front() == '<') {
+            out += ' ';
+            i += MarkupLength(rest);
+        } else if (rest.front() == '&') {
+            const std::size_t length = DecodeEntity(rest, out);
+            if (length == 0) out += '&';
+            i += std::max<std::size_t>(length, 1);
+        } else {
+            out += rest.front();
+            ++i;
+        }
+    }
+    return out;
+}
+
+// One piece as a synthesis thread works on it. The caller may give up waiting (on a
+// stop) while Flite still analyses the text, which it cannot interrupt: the piece is
+// then abandoned, its thread sees that at its next audio and ends.
+struct PieceJob {
+    std::string text;
+    cst_voice* voice = nullptr;
+    float stretch = 1.0F;
+    std::atomic<bool> abandoned{false};
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool done = false;  // guarded by `mutex`, as are the two below
+    bool failed = false;
+    std::vector<std::int16_t> samples;
+};
+
+void RunPiece(PieceJob& job) {
+    std::vector<std::int16_t> samples;
+    PieceSink sink(samples, job.abandoned);
+    {
+        std::lock_guard noise(RandomNoiseLock());
+        flite_feat_set_float(job.voice->features, "duration_stretch", job.stretch);
+        g_sink = &sink;
+        std::srand(kNoiseSeed);
+        flite_text_to_speech(job.text.c_str(), job.voice, "none");
+        sink.Finish();
+        g_sink = nullptr;
+    }
+    std::lock_guard lock(job.mutex);
+    job.samples = std::move(samples);
+    job.failed = sink.Failed();
+    job.done = true;
+    job.changed.notify_all();
+}
+
+// Waits for `job` to end; false when `stop` is set first.
+bool AwaitPiece(PieceJob& job, const std::atomic<bool>& stop) {
+    std::unique_lock lock(job.mutex);
+    while (!job.done) {
+        if (stop.load()) return false;
+        job.changed.wait_for(lock, kStopPoll);
+    }
+    return true;
+}
+
+class Flite final : public SynthesisEngine {
+  public:
+    Flite() {
+        std::lock_guard lock(RandomNoiseLock());
+        flite_init();
+        for (const FliteVoiceInfo& info : kVoices) {
+            cst_voice* voice = info.load(nullptr);
+            if (voice == nullptr) {
+                std::fprintf(stderr, "sonoleaf: Flite voice %s could not be loaded\n", info.id);
+                continue;
+            }
+            cst_audio_streaming_info* streaming = new_audio_streaming_info();
+            streaming->asc = OnAudio;
+            streaming->min_buffsize = kStreamChunk;
+            // The voice's features own the streaming info from here on.
+            flite_feat_set(voice->features, "streaming_info", audio_streaming_info_val(streaming));
+            loaded_.push_back({info.id, voice});
+            voices_.push_back({info.id, info.name, info.gender, info.language});
+        }
+        if (!voices_.empty()) {
+            status_ = kOk;
+        } else {
+            std::fprintf(stderr, "sonoleaf: Flite offers no voice: none could be loaded\n");
+        }
+    }
+
+    HResult Status() const override { return status_; }
+    std::vector<EngineVoice> Voices() const override { return voices_; }
+
+    // Flite cannot be interrupted before a sentence's first audio, which for a long
+    // sentence comes after a second or more; the piece therefore runs on a thread of
+    // its own that a stop leaves behind, and the next piece waits for it to end.
+    HResult Synthesize(const SynthesisRequest& request, std::vector<std::int16_t>& samples,
+                       const std::atomic<bool>& stop) override {
+        if (status_ != kOk) return status_;
+        cst_voice* voice = Find(request.voiceId);
+        if (voice == nullptr) return kInvalidArg;
+        std::unique_lock calls(callMutex_, std::defer_lock);
+        while (!calls.try_lock_for(kStopPoll))
+            if (stop.load()) return kOk;
+        if (previous_ && !AwaitPiece(*previous_, stop)) return kOk;
+        auto job = std::make_shared<PieceJob>();
+        job->text = request.ssml ? SpokenTextOfMarkup(request.text) : std::string(request.text);
+        job->voice = voice;
+        job->stretch =
+            std::clamp(static_cast<float>(1.0 / request.speed), kMinStretch, kMaxStretch);
+        previous_ = job;
+        if (thread_.joinable()) thread_.join();  // an abandoned piece's, ended
+        thread_ = std::jthread([job] { RunPiece(*job); });
+        if (!AwaitPiece(*job, stop)) {
+            job->abandoned.store(true);
+            return kOk;
+        }
+        // Joined now, so that only an abandoned piece's thread outlives its call (a
+        // process forked in between holds no thread to join).
+        thread_.join();
+        samples.insert(samples.end(), job->samples.begin(), job->samples.end());
+        return job->failed ? kFail : kOk;
+    }
+
+  private:
+    struct LoadedVoice {
+        std::string id;
+        cst_voice* voice;  // Flite's own, alive for the process
+    };
+
+    cst_voice* Find(std::string_view id) const {
+        const auto found = std::find_if(loaded_.begin(), loaded_.end(),
+                                        [&](const LoadedVoice& v) { return v.id == id; });
+        return found == loaded_.end() ? nullptr : found->voice;
+    }
+
+    HResult status_ = kEngineMissing;
+    std::vector<EngineVoice> voices_;
+    std::vector<LoadedVoice> loaded_;
+    std::timed_mutex callMutex_;  // one piece at a time; guards the two below
+    std::shared_ptr<PieceJob> previous_;
+    std::jthread thread_;  // the last piece's; joined before the next starts, or at exit
+};
+
+}  // namespace
+
+std::shared_ptr<SynthesisEngine> FliteEngine() {
+    static const std::shared_ptr<SynthesisEngine> engine = std::make_shared<Flite>();
+    return engine;
+}
+
+}  // namespace sonoleaf::speech_service
