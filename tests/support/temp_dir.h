@@ -13,10 +13,12 @@ namespace sonoleaf::testing {
 
 class TempDir {
   public:
-    TempDir() {
+    TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
+    // Under `base` instead, such as a folder held in memory.
+    explicit TempDir(const std::filesystem::path& base) {
         static std::atomic<int> counter{0};
         std::random_device random;
-        path_ = std::filesystem::temp_directory_path() /
+        path_ = base /
                 ("sonoleaf-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
                  "-" + std::to_string(random()));
         std::filesystem::create_directories(path_);

@@ -7,11 +7,13 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 
 #include "platform/speech/service_helpers.h"
+#include "platform/speech/sound_file_stream.h"
 
 namespace sonoleaf::testing {
 namespace {
@@ -235,6 +237,119 @@ TEST(WaveFileDeathTest, WriteFailureFailsSpeakAndLeavesValidFile) {
     EXPECT_LE(std::filesystem::file_size(path), kLimit);
     Audio audio;
     EXPECT_TRUE(ReadAudioFile(path, audio));
+}
+
+}  // namespace
+}  // namespace sonoleaf::testing
+
+namespace sonoleaf::testing {
+namespace {
+
+// A file that already holds `dataBytes` of samples (written sparse, so that no
+// gigabytes are written), then one second of a ramp, read back by libsndfile.
+struct LongFile {
+    std::string header;  // the first 80 bytes
+    sf_count_t frames = 0;
+    int container = 0;  // SF_FORMAT_WAV or SF_FORMAT_RF64
+    bool tailMatches = false;
+};
+
+std::string ReadHead(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string head(80, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    return head;
+}
+
+LongFile WriteLongFile(const std::filesystem::path& path, std::uint64_t dataBytes) {
+    std::vector<std::int16_t> ramp(22050);
+    for (std::size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<std::int16_t>(i % 30000);
+    LongFile result;
+    {
+        ss::SoundFileStream stream;
+        EXPECT_EQ(stream.BindToFile(path.u16string(), ss::kFileModeCreateAlways,
+                                    ss::StreamFormatId::WaveFormatEx, &kWaveFormat, ss::kAllEvents),
+                  ss::kOk);
+        EXPECT_EQ(stream.SkipAhead(dataBytes), ss::kOk);
+        EXPECT_EQ(stream.Write(ramp), ss::kOk);
+        result.header = ReadHead(path);  // valid before the close, too
+        EXPECT_EQ(stream.Close(), ss::kOk);
+    }
+    EXPECT_EQ(ReadHead(path), result.header);
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr) return result;
+    result.frames = info.frames;
+    result.container = info.format & SF_FORMAT_TYPEMASK;
+    std::vector<std::int16_t> tail(ramp.size());
+    sf_seek(file, static_cast<sf_count_t>(dataBytes / 2), SEEK_SET);
+    result.tailMatches = sf_read_short(file, tail.data(), static_cast<sf_count_t>(tail.size())) ==
+                             static_cast<sf_count_t>(tail.size()) &&
+                         tail == ramp;
+    sf_close(file);
+    return result;
+}
+
+// Up to 4 GiB a plain WAV (a JUNK chunk keeps the room); past it RF64, and readers
+// get every sample. The format chunk stays plain PCM either way.
+TEST(WaveFile, PastFourGibibytesBecomesRf64AndKeepsEverySample) {
+    constexpr std::uint64_t kLargestRiff = 0xFFFFFFFFull - 72 - 44100;  // RIFF size at the top
+    const struct {
+        const char* name;
+        std::uint64_t dataBytes;
+        bool rf64;
+    } cases[] = {
+        {"short", 0, false},
+        {"RIFF size at its largest", kLargestRiff & ~1ull, false},
+        {"one sample past", (kLargestRiff & ~1ull) + 2, true},
+        {"30 hours of speech", 30ull * 3600 * 44100, true},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto path = dir.Path() / "book.wav";
+        const LongFile file = WriteLongFile(path, c.dataBytes);
+        EXPECT_EQ(file.header.substr(0, 4), c.rf64 ? "RF64" : "RIFF");
+        EXPECT_EQ(file.header.substr(12, 4), c.rf64 ? "ds64" : "JUNK");
+        EXPECT_EQ(file.header.substr(48, 4), "fmt ");
+        EXPECT_EQ(Le32(file.header, 52), 16u);  // no extra format bytes
+        EXPECT_EQ(Le16(file.header, 56), 1);    // PCM
+        EXPECT_EQ(file.container, c.rf64 ? SF_FORMAT_RF64 : SF_FORMAT_WAV);
+        EXPECT_EQ(file.frames, static_cast<sf_count_t>(c.dataBytes / 2 + 22050));
+        EXPECT_TRUE(file.tailMatches);
+        if (c.dataBytes == 0) EXPECT_EQ(CheckWaveHeader(path), 44100);
+        std::filesystem::remove(path);
+    }
+}
+
+// The same past 4 GiB for real, every byte written (4.1 GiB on disk for a minute or
+// so): only when SONOLEAF_LONG_TESTS is set.
+TEST(WaveFileLong, FourGibibytesWrittenForReal) {
+    if (std::getenv("SONOLEAF_LONG_TESTS") == nullptr)
+        GTEST_SKIP() << "SONOLEAF_LONG_TESTS not set";
+    TempDir dir;
+    const auto path = dir.Path() / "long.wav";
+    constexpr std::uint64_t kSeconds = 27 * 3600 + 10 * 60;  // past 4 GiB of samples
+    std::vector<std::int16_t> second(22050);
+    for (std::size_t i = 0; i < second.size(); ++i)
+        second[i] = static_cast<std::int16_t>(8000 * ((i / 50) % 2 == 0 ? 1 : -1));
+    {
+        ss::SoundFileStream stream;
+        ASSERT_EQ(stream.BindToFile(path.u16string(), ss::kFileModeCreateAlways,
+                                    ss::StreamFormatId::WaveFormatEx, &kWaveFormat, ss::kAllEvents),
+                  ss::kOk);
+        for (std::uint64_t s = 0; s < kSeconds; ++s) ASSERT_EQ(stream.Write(second), ss::kOk);
+        ASSERT_EQ(stream.Close(), ss::kOk);
+    }
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    ASSERT_NE(file, nullptr);
+    sf_close(file);
+    EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_RF64);
+    EXPECT_EQ(info.frames, static_cast<sf_count_t>(kSeconds * 22050));
+    std::printf("long WAV: %.2f hours read back from %.2f GiB\n", info.frames / 22050.0 / 3600,
+                std::filesystem::file_size(path) / 1073741824.0);
 }
 
 }  // namespace
