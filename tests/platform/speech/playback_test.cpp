@@ -15,9 +15,9 @@
 #include <string>
 #include <thread>
 
-#include "platform/speech/wave_file_writer.h"
 #include "platform/speech/service_helpers.h"
 #include "platform/speech/synthesis_engine.h"
+#include "platform/speech/wave_file_writer.h"
 
 extern char** environ;
 
@@ -196,7 +196,8 @@ TEST(Playback, PauseDuringRenderLeavesValidShorterWave) {
             std::async(std::launch::async, [&] { return voice->Speak(text, 0, nullptr); });
         // Paused once the first audio is in the file, however long the synthesizer
         // takes to start.
-        for (int i = 0; i < 3000 && std::filesystem::file_size(path) <= 44; ++i)
+        for (int i = 0;
+             i < 3000 && std::filesystem::file_size(path) <= ss::WaveFileWriter::kHeaderBytes; ++i)
             std::this_thread::sleep_for(10ms);
         voice->Pause();
         ASSERT_EQ(rendering.wait_for(5s), std::future_status::ready);

@@ -318,7 +318,9 @@ TEST(WaveFile, PastFourGibibytesBecomesRf64AndKeepsEverySample) {
         EXPECT_EQ(file.container, c.rf64 ? SF_FORMAT_RF64 : SF_FORMAT_WAV);
         EXPECT_EQ(file.frames, static_cast<sf_count_t>(c.dataBytes / 2 + 22050));
         EXPECT_TRUE(file.tailMatches);
-        if (c.dataBytes == 0) EXPECT_EQ(CheckWaveHeader(path), 44100);
+        if (c.dataBytes == 0) {
+            EXPECT_EQ(CheckWaveHeader(path), 44100);
+        }
         std::filesystem::remove(path);
     }
 }
