@@ -9,6 +9,8 @@
 #include "app/screenshots.h"
 #include "platform/dialogs/message_box.h"
 #include "platform/speech/speech_service.h"
+#include "speech/render_pool.h"
+#include "speech/speech_engine.h"
 #include "ui/art.h"
 #include "ui/control_ids.h"
 #include "ui/sonoleaf_dlg.h"
@@ -67,6 +69,8 @@ int CSonoleafApp::InitInstance(int argc, char** argv) {
 
     {
         CSonoleafDlg window(speech_service::CreateSystemSpeechService());
+        // Lists render on every core the program may use, in helper processes.
+        window.speechEngine->EnableRenderHelpers(render::UsableCores());
         window.exec();
         // The window has stopped speech and joined its jobs when it closed.
     }

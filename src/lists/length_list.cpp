@@ -7,6 +7,7 @@
 #include "jobs/alert.h"
 #include "lists/list_failures.h"
 #include "lists/list_file_path.h"
+#include "lists/list_renders.h"
 #include "lists/source_file.h"
 #include "platform/text/byte_text.h"
 #include "platform/text/output_names.h"
@@ -23,7 +24,7 @@ void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string
     std::int64_t total = 0;  // the chunks the file's size makes, for the track numbers
     std::u16string chunk;
     std::int32_t byteCount = 0;
-    ListFailures failures;
+    ListRenders renders(*this, profile, lengthListRunning);
 
     // A cut names the next file and renders the chunk, unless Stop has ended the run;
     // its number is used up either way, and the file is still read to its end.
@@ -31,10 +32,8 @@ void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string
         ++fileNumber;
         std::u16string path = ListFilePath(outputFolder, stem, fileNumber, extension);
         if (lengthListRunning) {
-            const RenderResult result =
-                RenderTextWith(profile, std::move(chunk), std::move(path), false,
-                               ListFileTags(stem, fileNumber, total));
-            failures.Count(result, !lengthListRunning);
+            renders.Render(std::move(chunk), std::move(path),
+                           ListFileTags(stem, fileNumber, total));
         }
         chunk.clear();
         byteCount = 0;
@@ -54,7 +53,8 @@ void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string
         // The bytes after the last full chunk make one more file, so no text is lost.
         if (byteCount > 0) cut();
     }
-    ShowAlertText(failures.Closing(u"Text file to Audio List operation done", outputFolder));
+    ShowAlertText(
+        renders.Finish().Closing(u"Text file to Audio List operation done", outputFolder));
 }
 
 }  // namespace sonoleaf

@@ -10,6 +10,7 @@
 #include "jobs/alert.h"
 #include "lists/list_failures.h"
 #include "lists/list_file_path.h"
+#include "lists/list_renders.h"
 #include "lists/source_file.h"
 #include "lists/title_scan.h"
 #include "platform/text/byte_text.h"
@@ -43,7 +44,7 @@ void SpeechEngine::MakeAudioListByTitles(std::u16string textPath, std::u16string
     std::int64_t fileNumber = startNumber;
     const std::int64_t lastNumber = startNumber + CountTitlePairs(bytes) - 1;
     bool found = false;
-    ListFailures failures;
+    ListRenders renders(*this, profile, titleListRunning);
     std::size_t position = 0;
     while (const std::optional<TitlePair> pair = FindTitlePair(bytes, position)) {
         if (!titleListRunning) break;
@@ -53,13 +54,12 @@ void SpeechEngine::MakeAudioListByTitles(std::u16string textPath, std::u16string
         // An empty passage writes no file, but its number is used up all the same.
         const std::string_view passage = std::string_view(bytes).substr(
             pair->passageBegin, pair->passageEnd - pair->passageBegin);
-        const RenderResult result = RenderTextWith(profile, text::BytesToText(passage),
-                                                   std::move(path), false, std::move(tags));
-        failures.Count(result, !titleListRunning);
+        renders.Render(text::BytesToText(passage), std::move(path), std::move(tags));
         found = true;
         position = pair->next;
         if (!titleListRunning) break;
     }
+    const ListFailures failures = renders.Finish();
     if (!found) {
         ShowAlert("There is no <title>...</title> tag found");
         return;

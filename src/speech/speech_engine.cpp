@@ -1,5 +1,6 @@
 #include "speech/speech_engine.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -7,6 +8,7 @@
 #include "jobs/alert.h"
 #include "platform/text/output_names.h"
 #include "platform/text/text_convert.h"
+#include "speech/render_pool.h"
 
 namespace sonoleaf {
 
@@ -137,6 +139,30 @@ RenderResult RenderIntoFile(SpeechEngine& engine, LiveVoices& live, const std::u
 SpeechEngine::SpeechEngine(std::shared_ptr<ss::SpeechService> service)
     : service_(std::move(service)) {}
 
+SpeechEngine::~SpeechEngine() = default;
+
+void SpeechEngine::EnableRenderHelpers(int slots) {
+    std::lock_guard lock(helpersMutex_);
+    helperSlots_ = slots;
+}
+
+render::RenderPool* SpeechEngine::RenderHelpers() {
+    std::lock_guard lock(helpersMutex_);
+    if (helperSlots_ < 1) return nullptr;
+    if (!helpers_ && !helpersTried_) {
+        helpersTried_ = true;  // once: a helper that cannot start will not start later
+        helpers_ = render::RenderPool::Start(helperSlots_, render::FindRenderHelper());
+        if (!helpers_)
+            std::fprintf(stderr, "sonoleaf: no render helper; lists render one file at a time\n");
+    }
+    return helpers_.get();
+}
+
+RenderResult SpeechEngine::RenderFileWork(const ProfileCopy& profile, std::u16string text,
+                                          std::u16string outputPath, ss::FileTags tags) {
+    return RenderTextWith(profile, std::move(text), std::move(outputPath), false, std::move(tags));
+}
+
 void SpeechEngine::CopyProfile(const VoiceProfile& profile) {
     std::lock_guard lock(profileMutex_);
     voiceGender = profile.voiceGender.load();
@@ -234,6 +260,10 @@ void SpeechEngine::Stop(bool lengthListBusy) {
     if (!lengthListBusy) renderVoice.PauseAll();
     fileSpeakVoice.PauseAll();
     fileRenderVoice.PauseAll();
+    {
+        std::lock_guard lock(helpersMutex_);
+        if (helpers_) helpers_->StopAll();
+    }
     lengthListRunning = false;
     renderVoice.PauseAll();
     titleListRunning = false;

@@ -14,6 +14,10 @@
 
 namespace sonoleaf {
 
+namespace render {
+class RenderPool;
+}
+
 // The profile fields one engine operation runs with: copied from the engine once, as
 // the operation starts, so that another job's CopyProfile cannot change a list or a
 // render halfway.
@@ -27,6 +31,7 @@ struct ProfileCopy {
 class SpeechEngine {
   public:
     explicit SpeechEngine(std::shared_ptr<speech_service::SpeechService> service);
+    ~SpeechEngine();  // ends the render helpers
 
     // Ends the list jobs' runs; see the Stop handler.
     std::atomic<bool> lengthListRunning{false};
@@ -69,6 +74,16 @@ class SpeechEngine {
     std::u16string AudioExtension() const;
     static std::u16string AudioExtension(std::int32_t type);
 
+    // Lists render their files in up to `slots` helper processes at once, started
+    // when a list first needs them; 0 (the default) renders in this process.
+    void EnableRenderHelpers(int slots);
+    // The helpers, started now if need be; null when disabled or they cannot run.
+    render::RenderPool* RenderHelpers();
+    // One file of a list, in this process: RenderTextToFile with the list's profile
+    // and tags, never announced.
+    RenderResult RenderFileWork(const ProfileCopy& profile, std::u16string text,
+                                std::u16string outputPath, speech_service::FileTags tags);
+
     // The Stop handler's work on the engine. `lengthListBusy` tells whether the
     // length list job runs (its voice is paused after its flag is cleared).
     void Stop(bool lengthListBusy);
@@ -83,6 +98,10 @@ class SpeechEngine {
 
     std::shared_ptr<speech_service::SpeechService> service_;
     mutable std::mutex profileMutex_;  // CopyProfile against TakeProfile
+    std::mutex helpersMutex_;          // guards the three below
+    int helperSlots_ = 0;
+    bool helpersTried_ = false;
+    std::unique_ptr<render::RenderPool> helpers_;
 };
 
 }  // namespace sonoleaf

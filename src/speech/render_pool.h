@@ -1,0 +1,85 @@
+#pragma once
+// The program's side of the render helper: up to N files rendered at once, each in a
+// process of its own, so that a list keeps every core at work. Files are handed over
+// in order; their results come back as each ends. A file whose process crashed or
+// stopped responding fails alone, and is not left behind half written.
+
+#include <sys/types.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "speech/render_protocol.h"
+
+namespace sonoleaf::render {
+
+// Where the helper program is: SONOLEAF_RENDER_HELPER when set; else beside this
+// program, the folder above it (test and benchmark programs), or the installed
+// libexec folder. Empty when there is none.
+std::string FindRenderHelper();
+
+// The cores this process may run on.
+int UsableCores();
+
+class RenderPool {
+  public:
+    using Done = std::function<void(const RenderResult&)>;
+
+    // Starts the helper with room for `slots` files at once; null when it cannot run.
+    static std::unique_ptr<RenderPool> Start(int slots, const std::string& helper);
+    ~RenderPool();  // stops the files in flight and ends the helper
+    RenderPool(const RenderPool&) = delete;
+    RenderPool& operator=(const RenderPool&) = delete;
+
+    int Slots() const { return slots_; }
+    pid_t HelperPid() const { return helper_; }
+
+    // Hands one file over, first waiting while every slot is busy. `stillWanted` is
+    // asked once a slot is free: false (Stop in between) hands nothing over. `done`
+    // runs once with the file's result, on the pool's own thread. False when the file
+    // was not handed over (not wanted, or the helper has gone); `work` is then as it
+    // was.
+    bool Submit(FileWork&& work, const std::function<bool()>& stillWanted, Done done);
+    // Waits until every file handed over has its result.
+    void WaitIdle();
+    // Every file in flight ends now, shorter and valid.
+    void StopAll();
+
+  private:
+    struct InFlight {
+        Done done;
+        std::u16string outputPath;
+        pid_t pid = 0;
+        std::uintmax_t lastSize = 0;
+        int quietSeconds = 0;
+        bool hung = false;
+    };
+
+    RenderPool(int slots, pid_t helper, int toHelper, int fromHelper);
+    void ReadReports();
+    void OnFrame(const Frame& frame);
+    void Finish(std::uint32_t id, const RenderResult& result, bool removeFile);
+    void WatchForHangs();
+    void FailAll(const RenderResult& result);
+
+    const int slots_;
+    const pid_t helper_;
+    const int toHelper_;
+    const int fromHelper_;
+    std::mutex writeMutex_;  // one frame at a time into the helper
+    std::mutex mutex_;       // guards everything below
+    std::condition_variable changed_;
+    std::map<std::uint32_t, InFlight> inFlight_;
+    std::uint32_t nextId_ = 1;
+    bool helperGone_ = false;
+    std::thread reader_;
+};
+
+}  // namespace sonoleaf::render

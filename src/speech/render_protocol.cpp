@@ -1,0 +1,139 @@
+#include "speech/render_protocol.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace sonoleaf::render {
+namespace {
+
+// A file's text is at most 2^25 characters; paths and tags far less. Anything
+// longer is no frame of ours.
+constexpr std::uint32_t kMaxBody = (std::uint32_t{1} << 27);
+
+bool ReadAll(int descriptor, char* bytes, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::read(descriptor, bytes + done, count - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+}  // namespace
+
+Writer& Writer::U32(std::uint32_t value) {
+    body_.append(reinterpret_cast<const char*>(&value), sizeof value);
+    return *this;
+}
+
+Writer& Writer::I32(std::int32_t value) {
+    return U32(static_cast<std::uint32_t>(value));
+}
+
+Writer& Writer::Text(std::u16string_view text) {
+    U32(static_cast<std::uint32_t>(text.size()));
+    body_.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
+    return *this;
+}
+
+std::string Writer::Frame(std::string_view kind) const {
+    std::string frame(kind.substr(0, 4));
+    const auto size = static_cast<std::uint32_t>(body_.size());
+    frame.append(reinterpret_cast<const char*>(&size), sizeof size);
+    frame += body_;
+    return frame;
+}
+
+bool Reader::U32(std::uint32_t& value) {
+    if (body_.size() < sizeof value) return false;
+    std::memcpy(&value, body_.data(), sizeof value);
+    body_.remove_prefix(sizeof value);
+    return true;
+}
+
+bool Reader::I32(std::int32_t& value) {
+    std::uint32_t raw = 0;
+    if (!U32(raw)) return false;
+    value = static_cast<std::int32_t>(raw);
+    return true;
+}
+
+bool Reader::Text(std::u16string& text) {
+    std::uint32_t length = 0;
+    if (!U32(length) || body_.size() / sizeof(char16_t) < length) return false;
+    text.resize(length);
+    std::memcpy(text.data(), body_.data(), length * sizeof(char16_t));
+    body_.remove_prefix(length * sizeof(char16_t));
+    return true;
+}
+
+std::string EncodeWork(const FileWork& work) {
+    Writer writer;
+    writer.U32(work.id)
+        .I32(work.profile.voiceGender)
+        .I32(work.profile.audioType)
+        .I32(work.profile.volume)
+        .I32(work.profile.speed)
+        .Text(work.text)
+        .Text(work.outputPath)
+        .Text(work.tags.title)
+        .Text(work.tags.album)
+        .Text(work.tags.track)
+        .Text(work.tags.comment);
+    return writer.Frame(kWork);
+}
+
+std::optional<FileWork> DecodeWork(std::string_view body) {
+    Reader reader(body);
+    FileWork work;
+    ProfileCopy& p = work.profile;
+    if (reader.U32(work.id) && reader.I32(p.voiceGender) && reader.I32(p.audioType) &&
+        reader.I32(p.volume) && reader.I32(p.speed) && reader.Text(work.text) &&
+        reader.Text(work.outputPath) && reader.Text(work.tags.title) &&
+        reader.Text(work.tags.album) && reader.Text(work.tags.track) &&
+        reader.Text(work.tags.comment))
+        return work;
+    return std::nullopt;
+}
+
+std::string EncodeResult(std::uint32_t id, const RenderResult& result) {
+    Writer writer;
+    writer.U32(id).I32(static_cast<std::int32_t>(result.kind)).Text(result.reason);
+    return writer.Frame(kDone);
+}
+
+bool DecodeResult(std::string_view body, std::uint32_t& id, RenderResult& result) {
+    Reader reader(body);
+    std::int32_t kind = 0;
+    if (!reader.U32(id) || !reader.I32(kind) || !reader.Text(result.reason)) return false;
+    if (kind < 0 || kind > static_cast<std::int32_t>(RenderResult::Kind::Failed)) return false;
+    result.kind = static_cast<RenderResult::Kind>(kind);
+    return true;
+}
+
+std::optional<Frame> ReadFrame(int descriptor) {
+    char head[8];
+    if (!ReadAll(descriptor, head, sizeof head)) return std::nullopt;
+    std::uint32_t size = 0;
+    std::memcpy(&size, head + 4, sizeof size);
+    if (size > kMaxBody) return std::nullopt;
+    Frame frame{std::string(head, 4), std::string(size, '\0')};
+    if (!ReadAll(descriptor, frame.body.data(), size)) return std::nullopt;
+    return frame;
+}
+
+bool WriteAll(int descriptor, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t wrote = ::write(descriptor, bytes.data(), bytes.size());
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(wrote));
+    }
+    return true;
+}
+
+}  // namespace sonoleaf::render

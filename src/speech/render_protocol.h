@@ -1,0 +1,75 @@
+#pragma once
+// The messages between the program and its render helper process: one file's work
+// going out, and what became of it coming back. Frames are a four-letter kind, the
+// byte length of the body, then the body; numbers are in the machine's own order,
+// as both ends are the same build on the same machine.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/speech/speech_service.h"
+#include "speech/render_result.h"
+#include "speech/speech_engine.h"
+
+namespace sonoleaf::render {
+
+// One file's work: what RenderTextToFile takes, with the profile of its operation.
+struct FileWork {
+    std::uint32_t id = 0;
+    ProfileCopy profile;
+    std::u16string text;
+    std::u16string outputPath;
+    speech_service::FileTags tags;
+};
+
+// Program to helper.
+inline constexpr char kWork[] = "WORK";  // a FileWork
+inline constexpr char kStop[] = "STOP";  // stop the file of this id (shorter, valid)
+// Helper to program.
+inline constexpr char kStarted[] = "PROC";  // the file's process id
+inline constexpr char kDone[] = "DONE";     // the file's RenderResult
+inline constexpr char kLost[] = "LOST";     // its process ended without a result
+
+struct Frame {
+    std::string kind;  // four letters
+    std::string body;
+};
+
+// Builds a body field by field, and reads one back in the same order.
+class Writer {
+  public:
+    Writer& U32(std::uint32_t value);
+    Writer& I32(std::int32_t value);
+    Writer& Text(std::u16string_view text);
+    std::string Frame(std::string_view kind) const;
+
+  private:
+    std::string body_;
+};
+
+class Reader {
+  public:
+    explicit Reader(std::string_view body) : body_(body) {}
+    bool U32(std::uint32_t& value);
+    bool I32(std::int32_t& value);
+    bool Text(std::u16string& text);
+
+  private:
+    std::string_view body_;
+};
+
+std::string EncodeWork(const FileWork& work);
+std::optional<FileWork> DecodeWork(std::string_view body);
+
+std::string EncodeResult(std::uint32_t id, const RenderResult& result);
+bool DecodeResult(std::string_view body, std::uint32_t& id, RenderResult& result);
+
+// Reads one whole frame from `descriptor`, waiting for it; empty at the end of the
+// stream or on a malformed frame.
+std::optional<Frame> ReadFrame(int descriptor);
+// Writes `bytes` whole; false when the other end has gone.
+bool WriteAll(int descriptor, std::string_view bytes);
+
+}  // namespace sonoleaf::render
