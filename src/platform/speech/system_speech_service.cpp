@@ -1,7 +1,10 @@
 // The real speech service: the voices of every engine that works, voices that speak
 // through them, and file streams.
 
+#include <cstdlib>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/speech/sound_file_stream.h"
@@ -16,8 +19,18 @@ namespace {
 
 // The synthesizers the service offers voices of, first-ranked first: Flite sounds far
 // more natural than eSpeak NG, which speaks many more languages.
+// SONOLEAF_ENGINES ("flite", "espeak-ng", or both, comma-separated) keeps only the
+// named ones: for comparing voices, or for a user who prefers one synthesizer.
 std::vector<std::shared_ptr<SynthesisEngine>> InstalledEngines() {
-    return {FliteEngine(), EspeakEngine()};
+    const char* chosen = std::getenv("SONOLEAF_ENGINES");
+    const std::string names = chosen != nullptr && *chosen != '\0' ? chosen : "flite,espeak-ng";
+    const auto named = [&](std::string_view name) {
+        return ("," + names + ",").find("," + std::string(name) + ",") != std::string::npos;
+    };
+    std::vector<std::shared_ptr<SynthesisEngine>> engines;
+    if (named("flite")) engines.push_back(FliteEngine());
+    if (named("espeak-ng")) engines.push_back(EspeakEngine());
+    return engines;
 }
 
 class SystemSpeechService final : public SpeechService {

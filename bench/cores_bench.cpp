@@ -1,0 +1,131 @@
+// Lists on every core: a generated English text rendered as an MP3 list at length
+// 20000, one file at a time (one render helper) and on every usable core, in turn,
+// for several rounds; with the default voice and once more with eSpeak NG's. The
+// speedup is the median of the rounds' serial time over parallel time, and every
+// round's files must be the same bytes both ways.
+//
+// The text is 80 KB (four files, about 90 minutes of speech) so that a round with
+// Flite's voice takes a minute or two; SONOLEAF_BENCH_FULL=1 renders about 1 MB.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "speech/render_pool.h"
+#include "speech/speech_engine.h"
+#include "support/recording_alerts.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+void WriteProse(const fs::path& path, std::size_t bytes) {
+    static const char* const sentences[] = {
+        "The old house stood at the end of the lane, its windows dark against the sky.",
+        "She opened the letter slowly and read it twice before she understood it.",
+        "Nobody in the village could remember when the bridge had last been repaired.",
+        "He walked along the river for an hour, thinking about the years gone by.",
+        "In the morning the fog lifted and the hills appeared, green and far away.",
+        "They spoke of the harvest, of the weather, and of the stranger at the inn.",
+    };
+    std::mt19937 random(2026);
+    std::string text;
+    while (text.size() < bytes) {
+        text += sentences[random() % std::size(sentences)];
+        text += random() % 6 == 0 ? "\n" : " ";
+    }
+    text.resize(bytes);
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::map<std::string, std::string> FilesIn(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        files[entry.path().filename().string()] = {std::istreambuf_iterator<char>(in), {}};
+    }
+    return files;
+}
+
+// One list run with `slots` helpers into a fresh `out`: its seconds.
+double RunList(const fs::path& source, const fs::path& out, int slots) {
+    fs::remove_all(out);
+    fs::create_directory(out);
+    sonoleaf::SpeechEngine engine(sonoleaf::speech_service::CreateSystemSpeechService());
+    engine.EnableRenderHelpers(slots);
+    sonoleaf::VoiceProfile profile;
+    engine.CopyProfile(profile);
+    engine.RenderHelpers();  // started before the clock, as a window has them by then
+    const auto start = Clock::now();
+    engine.lengthListRunning = true;
+    engine.MakeAudioListByLength(source.u16string(), out.u16string(), 20000);
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+struct Speedup {
+    double median = 0;
+    bool identical = true;
+};
+
+Speedup Measure(const char* label, const fs::path& source, const fs::path& scratch, int cores,
+                int rounds) {
+    std::vector<double> speedups;
+    Speedup result;
+    for (int round = 1; round <= rounds; ++round) {
+        const double serial = RunList(source, scratch / "serial", 1);
+        const double parallel = RunList(source, scratch / "parallel", cores);
+        const auto one = FilesIn(scratch / "serial");
+        const bool same = one == FilesIn(scratch / "parallel") && !one.empty();
+        result.identical = result.identical && same;
+        speedups.push_back(serial / parallel);
+        std::printf("%s round %d: %zu files; serial %.1f s, %d cores %.1f s, speedup %.2f%s\n",
+                    label, round, one.size(), serial, cores, parallel, serial / parallel,
+                    same ? "" : " (files differ)");
+    }
+    result.median = Median(speedups);
+    return result;
+}
+
+}  // namespace
+
+int main() {
+    const char* full = std::getenv("SONOLEAF_BENCH_FULL");
+    const bool big = full != nullptr && std::string(full) == "1";
+    const int cores = sonoleaf::render::UsableCores();
+    const int rounds = 3;
+    if (sonoleaf::render::FindRenderHelper().empty()) {
+        std::fprintf(stderr, "no render helper beside the benchmark\n");
+        return 1;
+    }
+    sonoleaf::testing::AlertCapture alerts;
+    sonoleaf::testing::TempDir scratch;
+    const fs::path source = scratch.Path() / "book.txt";
+    WriteProse(source, big ? 1'000'000 : 80'000);
+
+    ::setenv("LC_ALL", "en_US.UTF-8", 1);
+    const Speedup standard = Measure("default voice", source, scratch.Path(), cores, rounds);
+    // The helpers inherit the environment: eSpeak NG's English voice alone.
+    ::setenv("SONOLEAF_ENGINES", "espeak-ng", 1);
+    const Speedup espeak = Measure("eSpeak NG", source, scratch.Path(), cores, rounds);
+    ::unsetenv("SONOLEAF_ENGINES");
+
+    std::printf("core figures: cores=%d speedup-default=%.2f speedup-espeak=%.2f identical=%s\n",
+                cores, standard.median, espeak.median,
+                standard.identical && espeak.identical ? "yes" : "no");
+    return 0;
+}
