@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/text/regular_file.h"
 #include "platform/text/text_convert.h"
 
 namespace sonoleaf {
@@ -23,7 +24,7 @@ SourceFile::SourceFile(std::u16string_view path) {
         ::close(descriptor);
         return;
     }
-    std::unique_ptr<std::FILE, Closer> file(::fdopen(descriptor, "rb"));
+    text::UniqueFile file(::fdopen(descriptor, "rb"));
     if (!file) {
         ::close(descriptor);
         return;

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/text/regular_file.h"
+
 namespace sonoleaf {
 
 class SourceFile {
@@ -23,10 +25,7 @@ class SourceFile {
     std::string_view ReadBlock();
 
   private:
-    struct Closer {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-    std::unique_ptr<std::FILE, Closer> file_;
+    text::UniqueFile file_;
     std::uint64_t sizeHint_ = 0;
     std::vector<char> buffer_;
 };

@@ -9,6 +9,7 @@
 
 #include "jobs/alert.h"
 #include "platform/text/output_names.h"
+#include "platform/text/regular_file.h"
 #include "platform/text/text_convert.h"
 
 namespace sonoleaf {
@@ -18,15 +19,10 @@ std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 // A folder opens for reading too, but holds no text.
 bool OpensForReading(const std::string& path) {
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    struct stat info {};
-    return file != nullptr && ::fstat(::fileno(file.get()), &info) == 0 && S_ISREG(info.st_mode);
+    const text::UniqueFile file(std::fopen(path.c_str(), "rb"));
+    return file != nullptr && text::IsRegularDescriptor(::fileno(file.get()));
 }
 
 // What tells a file written anew from one left as it was.

@@ -14,6 +14,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/text/regular_file.h"
 #include "platform/text/text_convert.h"
 
 extern char** environ;
@@ -28,11 +29,6 @@ constexpr char kHelperName[] = "sonoleaf-render-helper";
 // hangs: speech is written at least every ten seconds of audio, which even the
 // slowest voice makes in well under a second.
 constexpr int kHangSeconds = 60;
-
-bool IsExecutable(const fs::path& path) {
-    std::error_code error;
-    return fs::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
-}
 
 RenderResult Failure(std::u16string reason) {
     return {RenderResult::Kind::Failed, std::move(reason)};
@@ -71,7 +67,7 @@ bool Spawn(const std::string& helper, pid_t& pid, int& toHelper, int& fromHelper
 
 std::string FindRenderHelper() {
     if (const char* named = std::getenv("SONOLEAF_RENDER_HELPER"); named != nullptr && *named)
-        return IsExecutable(named) ? named : std::string();
+        return text::IsExecutableFile(named) ? named : std::string();
     std::error_code error;
     const fs::path self = fs::read_symlink("/proc/self/exe", error);
     if (error) return {};
@@ -79,7 +75,7 @@ std::string FindRenderHelper() {
     for (const fs::path& candidate :
          {folder / kHelperName, folder.parent_path() / kHelperName,
           folder.parent_path() / "libexec" / "sonoleaf" / kHelperName}) {
-        if (IsExecutable(candidate)) return candidate.string();
+        if (text::IsExecutableFile(candidate.string())) return candidate.string();
     }
     return {};
 }

@@ -7,6 +7,7 @@
 
 #include "jobs/alert.h"
 #include "platform/text/output_names.h"
+#include "platform/text/regular_file.h"
 #include "platform/text/text_convert.h"
 #include "speech/render_pool.h"
 
@@ -18,8 +19,7 @@ using ss::HResult;
 namespace {
 
 bool FileIsThere(const std::u16string& path) {
-    std::error_code error;
-    return std::filesystem::is_regular_file(text::ToNarrow(path), error);
+    return text::IsRegularFile(text::ToNarrow(path));
 }
 
 const char16_t* GenderAttribute(std::int32_t gender) {

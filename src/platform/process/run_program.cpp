@@ -13,16 +13,12 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/text/regular_file.h"
+
 extern char** environ;
 
 namespace sonoleaf::process {
 namespace {
-
-bool IsExecutableFile(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           ::access(path.c_str(), X_OK) == 0;
-}
 
 // Raised by StopWaitingForPrograms; a run waits only while it has not changed since
 // the run began.
@@ -70,10 +66,10 @@ std::optional<std::string> FindProgram(std::string_view program) {
     if (program.empty()) return std::nullopt;
     const std::string name(program);
     if (name.find('/') != std::string::npos) {
-        if (IsExecutableFile(name)) return name;
+        if (text::IsExecutableFile(name)) return name;
         return std::nullopt;
     }
-    if (IsExecutableFile("./" + name)) return "./" + name;
+    if (text::IsExecutableFile("./" + name)) return "./" + name;
     const std::string path = SearchPath();
     std::size_t begin = 0;
     while (begin <= path.size()) {
@@ -84,7 +80,7 @@ std::optional<std::string> FindProgram(std::string_view program) {
         std::string candidate = dir.empty() ? "." : std::string(dir);
         candidate += '/';
         candidate += name;
-        if (IsExecutableFile(candidate)) return candidate;
+        if (text::IsExecutableFile(candidate)) return candidate;
         begin = end + 1;
     }
     return std::nullopt;
