@@ -18,8 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "bench_prose.h"
 #include "speech/render_pool.h"
 #include "speech/speech_engine.h"
+#include "support/file_contents.h"
 #include "support/recording_alerts.h"
 #include "support/temp_dir.h"
 
@@ -27,34 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-void WriteProse(const fs::path& path, std::size_t bytes) {
-    static const char* const sentences[] = {
-        "The old house stood at the end of the lane, its windows dark against the sky.",
-        "She opened the letter slowly and read it twice before she understood it.",
-        "Nobody in the village could remember when the bridge had last been repaired.",
-        "He walked along the river for an hour, thinking about the years gone by.",
-        "In the morning the fog lifted and the hills appeared, green and far away.",
-        "They spoke of the harvest, of the weather, and of the stranger at the inn.",
-    };
-    std::mt19937 random(2026);
-    std::string text;
-    while (text.size() < bytes) {
-        text += sentences[random() % std::size(sentences)];
-        text += random() % 6 == 0 ? "\n" : " ";
-    }
-    text.resize(bytes);
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::map<std::string, std::string> FilesIn(const fs::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        files[entry.path().filename().string()] = {std::istreambuf_iterator<char>(in), {}};
-    }
-    return files;
-}
 
 // One list run with `slots` helpers into a fresh `out`: its seconds.
 double RunList(const fs::path& source, const fs::path& out, int slots) {
@@ -89,8 +63,8 @@ Speedup Measure(const char* label, const fs::path& source, const fs::path& scrat
     for (int round = 1; round <= rounds; ++round) {
         const double serial = RunList(source, scratch / "serial", 1);
         const double parallel = RunList(source, scratch / "parallel", cores);
-        const auto one = FilesIn(scratch / "serial");
-        const bool same = one == FilesIn(scratch / "parallel") && !one.empty();
+        const auto one = sonoleaf::testing::FilesIn(scratch / "serial");
+        const bool same = one == sonoleaf::testing::FilesIn(scratch / "parallel") && !one.empty();
         result.identical = result.identical && same;
         speedups.push_back(serial / parallel);
         std::printf("%s round %d: %zu files; serial %.1f s, %d cores %.1f s, speedup %.2f%s\n",
@@ -115,7 +89,7 @@ int main() {
     sonoleaf::testing::AlertCapture alerts;
     sonoleaf::testing::TempDir scratch;
     const fs::path source = scratch.Path() / "book.txt";
-    WriteProse(source, big ? 1'000'000 : 80'000);
+    sonoleaf::bench::WriteProse(source, big ? 1'000'000 : 80'000);
 
     ::setenv("LC_ALL", "en_US.UTF-8", 1);
     const Speedup standard = Measure("default voice", source, scratch.Path(), cores, rounds);

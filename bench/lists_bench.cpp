@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_prose.h"
 #include "child_figures.h"
 #include "lists/source_file.h"
 #include "lists/title_scan.h"
@@ -49,6 +50,8 @@ using sonoleaf::SpeechEngine;
 using sonoleaf::VoiceProfile;
 using sonoleaf::bench::ChildFigures;
 using sonoleaf::bench::InChild;
+using sonoleaf::bench::Prose;
+using sonoleaf::bench::WriteProse;
 
 constexpr double kMB = 1024.0 * 1024.0;
 
@@ -59,39 +62,6 @@ double Seconds(Clock::time_point since) {
 bool Flag(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && std::string(value) == "1";
-}
-
-// Plain prose with sentences and line ends, the same every run.
-class Prose {
-  public:
-    std::string Next() {
-        static const char* const sentences[] = {
-            "The old house stood at the end of the lane, its windows dark against the sky.",
-            "She opened the letter slowly and read it twice before she understood it.",
-            "Nobody in the village could remember when the bridge had last been repaired.",
-            "He walked along the river for an hour, thinking about the years gone by.",
-            "In the morning the fog lifted and the hills appeared, green and far away.",
-            "They spoke of the harvest, of the weather, and of the stranger at the inn.",
-        };
-        std::string piece = sentences[random_() % std::size(sentences)];
-        piece += random_() % 5 == 0 ? "\n" : " ";
-        return piece;
-    }
-
-  private:
-    std::mt19937 random_{2025};
-};
-
-void WriteProse(const fs::path& path, std::size_t bytes) {
-    std::ofstream out(path, std::ios::binary);
-    Prose prose;
-    std::size_t written = 0;
-    while (written < bytes) {
-        std::string piece = prose.Next();
-        if (piece.size() > bytes - written) piece.resize(bytes - written);
-        out << piece;
-        written += piece.size();
-    }
 }
 
 // `pairs` passages of prose between tags, with untagged prose around them.

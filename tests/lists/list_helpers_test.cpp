@@ -19,6 +19,7 @@
 #include "speech/render_pool.h"
 #include "speech/speech_engine.h"
 #include "support/audio_file_check.h"
+#include "support/file_contents.h"
 #include "support/recording_alerts.h"
 #include "support/temp_dir.h"
 
@@ -34,15 +35,6 @@ std::string Prose(std::size_t bytes) {
     while (text.size() < bytes) text += sentence;
     text.resize(bytes);
     return text;
-}
-
-std::map<std::string, std::string> FilesIn(const fs::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        files[entry.path().filename().string()] = {std::istreambuf_iterator<char>(in), {}};
-    }
-    return files;
 }
 
 // The processes the helper has started for files, read from /proc.
