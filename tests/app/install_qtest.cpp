@@ -155,14 +155,6 @@ class InstallTest : public QObject {
                  Read(SourceFile(file)));
     }
 
-    void licenceIsTheFullGplVersion3() {
-        const QString text = QString::fromUtf8(Read(SourceFile(QStringLiteral("COPYING"))));
-        QVERIFY(text.simplified().startsWith(
-            QStringLiteral("GNU GENERAL PUBLIC LICENSE Version 3, 29 June 2007")));
-        QVERIFY(text.contains(QStringLiteral("END OF TERMS AND CONDITIONS")));
-        QVERIFY(text.contains(QStringLiteral("How to Apply These Terms to Your New Programs")));
-    }
-
     void manPagesRenderWithoutWarnings_data() {
         QTest::addColumn<QString>("page");
         QTest::newRow("sonoleaf") << "sonoleaf.1";

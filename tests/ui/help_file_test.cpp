@@ -113,15 +113,6 @@ TEST(FindHelpFile, FirstFolderHoldingTheFileElseTheFirstFolder) {
     }
 }
 
-TEST(FindHelpFile, AFolderNamedLikeTheFileIsSkipped) {
-    QTemporaryDir first;
-    QTemporaryDir second;
-    ASSERT_TRUE(QDir(first.path()).mkdir(QString::fromUtf8(kHelpFileName)));
-    QFile file(QDir(second.path()).filePath(QString::fromUtf8(kHelpFileName)));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    EXPECT_EQ(FindHelpFile({first.path(), second.path()}), file.fileName());
-}
-
 struct OpenerCase {
     const char* name;
     const char* xdgOpen;
