@@ -1,9 +1,10 @@
 # Two commands do all the set-up: `make run` and `make test`.
 BUILD ?= build
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build run test bench screenshot check-tsan check-asan fuzz clean
+.PHONY: all setup configure build install run test bench screenshot check-tsan check-asan fuzz clean
 
 all: build
 
@@ -17,6 +18,10 @@ configure: setup $(BUILD)/CMakeCache.txt
 
 build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
+
+# DESTDIR=<folder> stages the install for a package.
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
 
 run: build
 	cd $(BUILD) && ./sonoleaf

@@ -80,7 +80,7 @@ QString DesktopEntryText(const QString& executable) {
     return QStringLiteral(
                "[Desktop Entry]\n"
                "Type=Application\n"
-               "Version=1.5\n"
+               "Version=1.4\n"  // nothing newer is used; Debian 12 validates up to 1.4
                "Name=Sonoleaf\n"
                "GenericName=Audiobook Maker\n"
                "Comment=Convert PDFs to text, speak text and make audio files and audiobooks\n"

@@ -3,14 +3,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QDesktopServices>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
-#include <QUrl>
 #include <array>
 #include <utility>
 
@@ -28,6 +25,7 @@
 #include "ui/about_dlg.h"
 #include "ui/art.h"
 #include "ui/control_ids.h"
+#include "ui/help_file.h"
 #include "ui/templates.h"
 #include "ui/voice_setting.h"
 
@@ -36,8 +34,6 @@ namespace sonoleaf {
 using namespace ui;
 
 namespace {
-
-inline constexpr char kHelpFileName[] = "Sonoleaf_Help.chm";
 
 // Message map: control id -> handler, connected once at initialisation.
 using Handler = void (*)(CSonoleafDlg&);
@@ -191,10 +187,9 @@ void CSonoleafDlg::OnStopButton() {
 }
 
 void CSonoleafDlg::OnHelpButton() {
-    // Resolved against the current directory, as the shell would; whatever the
-    // desktop does with a missing file is all the user sees.
-    QDesktopServices::openUrl(
-        QUrl::fromLocalFile(QDir::current().absoluteFilePath(QString::fromUtf8(kHelpFileName))));
+    // The viewer runs on its own; whatever it does with a missing file is all the
+    // user sees.
+    OpenHelp();
 }
 
 void CSonoleafDlg::OnAboutButton() {

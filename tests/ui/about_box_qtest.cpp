@@ -29,6 +29,19 @@ class AboutBoxTest : public GuiTestBase {
         QVERIFY(!box.windowIcon().isNull());
     }
 
+    // The template's notice stays as it is; its full wording is given where it fits.
+    void licenceNoticeIsTooltipAndDescription() {
+        CAboutDlg box;
+        box.show();
+        const QString licence =
+            QStringLiteral("Free software under the GNU GPL, version 3 or later.");
+        QWidget* notice = FindItemByText(box, QStringLiteral("Free software"));
+        QVERIFY(notice != nullptr);
+        QCOMPARE(notice->toolTip(), licence);
+        QCOMPARE(notice->accessibleDescription(), licence);
+        QCOMPARE(box.accessibleDescription(), licence);
+    }
+
     void waysToClose_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<int>("result");

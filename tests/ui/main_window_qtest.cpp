@@ -5,9 +5,10 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QContextMenuEvent>
-#include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,10 +16,10 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUrl>
 
 #include "platform/dialogs/browse_edit.h"
 #include "platform/dialogs/multi_line_edit.h"
+#include "support/fake_program.h"
 #include "support/gui_test_base.h"
 #include "ui/about_dlg.h"
 #include "ui/art.h"
@@ -28,21 +29,6 @@
 
 using namespace sonoleaf;
 using namespace sonoleaf::testing;
-
-namespace {
-
-// Receives the URLs that the desktop would be asked to open.
-class UrlRecorder : public QObject {
-    Q_OBJECT
-
-  public:
-    QList<QUrl> opened;
-
-  public slots:
-    void open(const QUrl& url) { opened << url; }
-};
-
-}  // namespace
 
 class MainWindowTest : public GuiTestBase {
     Q_OBJECT
@@ -440,21 +426,41 @@ class MainWindowTest : public GuiTestBase {
         QVERIFY(VisibleWindows<CAboutDlg>().isEmpty());
     }
 
+    // Help starts xdg-open on the help file of the current directory, and xchm when
+    // xdg-open finds no handler (stand-ins for both, alone on PATH).
+    void helpOpensTheHelpFileOfTheCurrentDirectory_data() {
+        QTest::addColumn<int>("xdgOpenStatus");
+        QTest::addColumn<QString>("opener");
+        QTest::newRow("desktop has a handler") << 0 << "xdg-open";
+        QTest::newRow("no handler: xchm") << 3 << "xchm";
+    }
     void helpOpensTheHelpFileOfTheCurrentDirectory() {
+        QFETCH(int, xdgOpenStatus);
+        QFETCH(QString, opener);
         CSonoleafDlg& w = OpenWindow();
-        UrlRecorder recorder;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
+        QTemporaryDir fakes;
         QTemporaryDir elsewhere;
-        const QString before = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(elsewhere.path()));
-        Click(*FindControl(w, 1006));
-        QDir::setCurrent(before);
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QCOMPARE(recorder.opened.size(), 1);
-        QCOMPARE(recorder.opened.first(),
-                 QUrl::fromLocalFile(
-                     QDir(elsewhere.path()).absoluteFilePath(QStringLiteral("Sonoleaf_Help.chm"))));
-        // No file there, and still no message of the program's own.
+        QVERIFY(!WriteRecordingProgram(fakes.path(), "xdg-open", fakes.filePath("xdg-open.record"),
+                                       xdgOpenStatus)
+                     .isEmpty());
+        QVERIFY(!WriteRecordingProgram(fakes.path(), "xchm", fakes.filePath("xchm.record"), 0)
+                     .isEmpty());
+        // A file in the current directory wins over any installed one.
+        QFile help(elsewhere.filePath(QStringLiteral("Sonoleaf_Help.chm")));
+        QVERIFY(help.open(QIODevice::WriteOnly));
+        {
+            PathGuard path(fakes.path());
+            const QString before = QDir::currentPath();
+            QVERIFY(QDir::setCurrent(elsewhere.path()));
+            Click(*FindControl(w, 1006));
+            QDir::setCurrent(before);
+        }
+        QFile record(fakes.filePath(opener + QStringLiteral(".record")));
+        QVERIFY(WaitUntil([&] { return record.exists(); }));
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        QCOMPARE(QFileInfo(QString::fromUtf8(record.readAll())).canonicalFilePath(),
+                 QFileInfo(help).canonicalFilePath());
+        // Nothing of the program's own.
         QTest::qWait(50);
         QVERIFY(OpenMessageBoxes().isEmpty());
         QVERIFY(w.isVisible());
