@@ -12,28 +12,37 @@ JobRunner::~JobRunner() {
     JoinAll();
 }
 
-bool JobRunner::Launch(std::atomic<std::int32_t>& busyFlag, std::function<void()> procedure) {
+bool JobRunner::Launch(std::atomic<std::int32_t>& busyFlag, std::function<void()> procedure,
+                       std::shared_ptr<progress::JobProgress> progress) {
     ReapFinished();
     // Claimed here rather than by the job's first step, so that a second click that
     // comes before the thread runs cannot start the job twice.
     std::int32_t idle = 0;
-    if (!busyFlag.compare_exchange_strong(idle, 1)) return false;
+    if (!busyFlag.compare_exchange_strong(idle, 1)) {
+        if (progress) progress->End();
+        return false;
+    }
 
     std::lock_guard lock(mutex_);
     Worker& worker = workers_.emplace_back();
     try {
-        worker.thread = std::thread([&worker, &busyFlag, procedure = std::move(procedure)] {
-            try {
-                procedure();
-            } catch (...) {
-                // A job reports through alerts only; one that fails unexpectedly
-                // must still leave its button usable.
-                busyFlag = 0;
-            }
-            worker.done = true;
-        });
+        worker.thread =
+            std::thread([&worker, &busyFlag, procedure = std::move(procedure), progress] {
+                {
+                    const progress::CurrentJobScope reporting(progress.get());
+                    try {
+                        procedure();
+                    } catch (...) {
+                        // A job reports through alerts only; one that fails unexpectedly
+                        // must still leave its button usable.
+                        busyFlag = 0;
+                    }
+                }
+                worker.done = true;
+            });
     } catch (const std::system_error&) {
         workers_.pop_back();
+        if (progress) progress->End();
         busyFlag = 0;
         return false;
     }

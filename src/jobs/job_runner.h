@@ -5,8 +5,11 @@
 #include <cstdint>
 #include <functional>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <thread>
+
+#include "platform/text/progress.h"
 
 namespace sonoleaf {
 
@@ -20,7 +23,10 @@ class JobRunner {
     // Claims `busyFlag` (0 -> 1) atomically and runs `procedure` on a new thread.
     // Returns false, starting nothing, when the flag was not 0. The procedure clears
     // the flag itself on every path; if the thread cannot start, the flag is 0 again.
-    bool Launch(std::atomic<std::int32_t>& busyFlag, std::function<void()> procedure);
+    // `progress`, when given, is the thread's current job progress while the
+    // procedure runs, and is ended when it returns (or when the job does not start).
+    bool Launch(std::atomic<std::int32_t>& busyFlag, std::function<void()> procedure,
+                std::shared_ptr<progress::JobProgress> progress = nullptr);
 
     // Joins every job thread. `whileWaiting` runs between polls (the GUI thread keeps
     // serving the jobs' requests there).

@@ -24,8 +24,14 @@ void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string
     std::int64_t total = 0;  // the chunks the file's size makes, for the track numbers
     std::u16string chunk;
     std::int32_t byteCount = 0;
-    ListRenders renders(*this, profile, lengthListRunning);
 
+    SourceFile file(textPath);
+    if (charLength >= 1) {
+        total = static_cast<std::int64_t>(
+            (file.SizeHint() + static_cast<std::uint64_t>(charLength) - 1) /
+            static_cast<std::uint64_t>(charLength));
+    }
+    ListRenders renders(*this, profile, lengthListRunning, static_cast<std::uint64_t>(total));
     // A cut names the next file and renders the chunk, unless Stop has ended the run;
     // its number is used up either way, and the file is still read to its end.
     auto cut = [&] {
@@ -40,10 +46,6 @@ void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string
     };
 
     if (charLength >= 1) {
-        SourceFile file(textPath);
-        total = static_cast<std::int64_t>(
-            (file.SizeHint() + static_cast<std::uint64_t>(charLength) - 1) /
-            static_cast<std::uint64_t>(charLength));
         for (std::string_view block = file.ReadBlock(); !block.empty(); block = file.ReadBlock()) {
             for (char byte : block) {
                 chunk += text::ByteToChar(static_cast<unsigned char>(byte));

@@ -7,8 +7,10 @@
 namespace sonoleaf {
 
 ListRenders::ListRenders(SpeechEngine& engine, const ProfileCopy& profile,
-                         const std::atomic<bool>& running)
-    : engine_(engine), profile_(profile), running_(running) {}
+                         const std::atomic<bool>& running, std::uint64_t total)
+    : engine_(engine), profile_(profile), running_(running), job_(progress::Current()) {
+    if (job_ != nullptr) job_->SetTotal(total, progress::Unit::Files);
+}
 
 void ListRenders::Render(std::u16string text, std::u16string outputPath,
                          speech_service::FileTags tags) {
@@ -49,6 +51,7 @@ void ListRenders::Render(std::u16string text, std::u16string outputPath,
 void ListRenders::Record(std::size_t index, Outcome outcome) {
     std::lock_guard lock(mutex_);
     pending_[index - first_] = std::move(outcome);
+    if (job_ != nullptr) job_->SetDone(++completed_, progress::Unit::Files);
     while (!pending_.empty() && pending_.front().ready) {
         failures_.Count(pending_.front().result, pending_.front().stopped);
         pending_.pop_front();

@@ -9,12 +9,14 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
 
 #include "lists/list_failures.h"
 #include "platform/speech/speech_service.h"
+#include "platform/text/progress.h"
 #include "speech/render_result.h"
 #include "speech/speech_engine.h"
 
@@ -22,8 +24,10 @@ namespace sonoleaf {
 
 class ListRenders {
   public:
-    // `running` is the list's flag: once it is down no further file starts.
-    ListRenders(SpeechEngine& engine, const ProfileCopy& profile, const std::atomic<bool>& running);
+    // `running` is the list's flag: once it is down no further file starts. `total`
+    // files are expected (for the job's progress; 0 when not known).
+    ListRenders(SpeechEngine& engine, const ProfileCopy& profile, const std::atomic<bool>& running,
+                std::uint64_t total);
 
     // Renders one file, or hands it over once a helper is free.
     void Render(std::u16string text, std::u16string outputPath, speech_service::FileTags tags);
@@ -48,7 +52,9 @@ class ListRenders {
     std::deque<Outcome> pending_;  // from file `first_` on
     std::size_t first_ = 0;
     std::size_t next_ = 0;
+    std::uint64_t completed_ = 0;
     ListFailures failures_;
+    progress::JobProgress* job_;  // the list's job; results come in on other threads
 };
 
 }  // namespace sonoleaf

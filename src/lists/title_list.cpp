@@ -44,7 +44,8 @@ void SpeechEngine::MakeAudioListByTitles(std::u16string textPath, std::u16string
     std::int64_t fileNumber = startNumber;
     const std::int64_t lastNumber = startNumber + CountTitlePairs(bytes) - 1;
     bool found = false;
-    ListRenders renders(*this, profile, titleListRunning);
+    ListRenders renders(*this, profile, titleListRunning,
+                        static_cast<std::uint64_t>(lastNumber - startNumber + 1));
     std::size_t position = 0;
     while (const std::optional<TitlePair> pair = FindTitlePair(bytes, position)) {
         if (!titleListRunning) break;

@@ -6,6 +6,7 @@
 #include "jobs/alert.h"
 #include "jobs/job_procedures.h"
 #include "pdf/pdf_to_text.h"
+#include "platform/text/progress.h"
 
 namespace sonoleaf {
 
@@ -19,6 +20,7 @@ void PdfToTextJob(JobHost& host) {
     if (pdfPath.empty() || folder.empty()) {
         ShowAlert("You have to give both input and output path");
     } else {
+        progress::SetTotal(0, progress::Unit::Busy);  // the converter tells no progress
         ConvertPdfToText(std::move(pdfPath), std::move(folder));
     }
     busy = 0;

@@ -23,9 +23,11 @@
 #include "platform/process/run_program.h"
 #include "speech/speech_engine.h"
 #include "ui/about_dlg.h"
+#include "ui/activity_area.h"
 #include "ui/art.h"
 #include "ui/control_ids.h"
 #include "ui/help_file.h"
+#include "ui/launcher_entry.h"
 #include "ui/templates.h"
 #include "ui/voice_setting.h"
 
@@ -56,12 +58,46 @@ const std::array<std::pair<int, Handler>, 11> kMessageMap{{
 constexpr int kJoinPollMs = 20;
 constexpr int kStopRepeatMs = 100;
 
+// The activity area fills the free space of the template's lower left, between
+// "Convert PDF to Text" and the About and Help buttons (dialog units).
+constexpr int kActivityX = 11;
+constexpr int kActivityY = 180;
+constexpr int kActivityWidth = 228;
+constexpr int kActivityHeight = 78;
+// Often enough to look alive, rarely enough to cost a render nothing.
+constexpr int kProgressPollMs = 250;
+
+// The button that starts a job, whose caption names its row; none for the voice
+// settings, which are a dialog rather than work to wait for.
+int ButtonOf(Job job) {
+    switch (job) {
+        case Job::VoiceSetting:
+            return 0;
+        case Job::PdfToText:
+            return kConvertPdfButton;
+        case Job::SpeakNow:
+            return kSpeakNowButton;
+        case Job::MakeAudio:
+            return kMakeAudioButton;
+        case Job::SpeakFile:
+            return kSpeakFileButton;
+        case Job::FileToAudio:
+            return kFileToAudioButton;
+        case Job::LengthList:
+            return kLengthListButton;
+        case Job::TitleList:
+            return kTitleListButton;
+    }
+    return 0;
+}
+
 }  // namespace
 
 CSonoleafDlg::CSonoleafDlg(std::shared_ptr<speech_service::SpeechService> service)
     : TemplateDialog(MainWindowTemplate(), IconFor),
       appIcon(IconFor(kAppIcon)),
-      speechEngine(std::make_unique<SpeechEngine>(std::move(service))) {
+      speechEngine(std::make_unique<SpeechEngine>(std::move(service))),
+      launcher_(std::make_unique<ui::LauncherEntry>()) {
     // A new window serves its jobs' boxes (an earlier window may have refused them
     // while it shut down).
     dialogs::SetMessageBoxesRefused(false);
@@ -69,6 +105,12 @@ CSonoleafDlg::CSonoleafDlg(std::shared_ptr<speech_service::SpeechService> servic
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     BindControls();
+    // Made after the template's controls, so that it comes last; it takes no focus.
+    activityArea_ = new ui::ActivityArea(this);
+    activityArea_->setGeometry(
+        Units().ToPixels(kActivityX, kActivityY, kActivityWidth, kActivityHeight));
+    progressTimer_.setInterval(kProgressPollMs);
+    connect(&progressTimer_, &QTimer::timeout, this, [this] { ShowProgress(); });
     for (const auto& [id, handler] : kMessageMap) {
         if (auto* button = ControlAs<QAbstractButton>(id)) {
             connect(button, &QAbstractButton::clicked, this,
@@ -179,7 +221,24 @@ void CSonoleafDlg::LaunchJob(Job job) {
     if (ShuttingDown()) return;
     const JobProcedure procedure = ProcedureFor(job);
     if (procedure == nullptr) return;
-    jobRunner.Launch(BusyFlag(job), [this, procedure] { procedure(*this); });
+    const auto* button = ControlAs<QAbstractButton>(ButtonOf(job));
+    if (button == nullptr) {
+        jobRunner.Launch(BusyFlag(job), [this, procedure] { procedure(*this); });
+        return;
+    }
+    // A job that does not start ends its progress at once; the next reading drops it.
+    jobRunner.Launch(
+        BusyFlag(job), [this, procedure] { procedure(*this); },
+        progressBoard_.Add(button->text().toStdString()));
+    ShowProgress();
+    if (!progressBoard_.Empty()) progressTimer_.start();
+}
+
+void CSonoleafDlg::ShowProgress() {
+    const std::vector<JobRow> jobs = progressBoard_.Snapshot();
+    if (activityArea_) activityArea_->Show(jobs);
+    launcher_->Show(jobs);
+    if (jobs.empty()) progressTimer_.stop();
 }
 
 void CSonoleafDlg::OnStopButton() {
@@ -276,6 +335,7 @@ void CSonoleafDlg::ShutDown() {
         }
     });
 
+    ShowProgress();  // the taskbar, too, learns that nothing runs any more
     voiceSetting.reset();
     speechEngine.reset();
     shutDownDone_ = true;

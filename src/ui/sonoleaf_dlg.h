@@ -7,12 +7,14 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QPointer>
+#include <QTimer>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 
 #include "jobs/job_host.h"
 #include "jobs/job_runner.h"
+#include "jobs/progress_board.h"
 #include "platform/dialogs/template_dialog.h"
 #include "platform/speech/speech_service.h"
 
@@ -26,6 +28,11 @@ namespace dialogs {
 class BrowseEdit;
 class MultiLineEdit;
 }  // namespace dialogs
+
+namespace ui {
+class ActivityArea;
+class LauncherEntry;
+}  // namespace ui
 
 class SpeechEngine;
 class VoiceSetting;
@@ -99,8 +106,15 @@ class CSonoleafDlg : public dialogs::TemplateDialog, public JobHost {
   private:
     void OnInitDialog();
     void BindControls();
+    // Reads the board into the activity area and the taskbar; the timer runs only
+    // while a job does.
+    void ShowProgress();
 
     QPixmap background_;
+    ProgressBoard progressBoard_;
+    QPointer<ui::ActivityArea> activityArea_;
+    std::unique_ptr<ui::LauncherEntry> launcher_;
+    QTimer progressTimer_;
     std::atomic<bool> shuttingDown_{false};
     bool shutDownDone_ = false;
     JobRunner jobRunner;  // last: its destructor joins what is left

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "platform/text/byte_text.h"
+#include "platform/text/progress.h"
 #include "platform/text/text_convert.h"
 
 namespace sonoleaf::testing {
@@ -381,7 +382,12 @@ class RecordedVoice : public ss::Voice {
         if (ss::Succeeded(record.result) && !paused_)
             record.result = Produce(record, output, gender);
         Keep(record);
+        // Reported as the system voice reports it: the text is spoken once its audio
+        // is out, here when the Speak stops waiting.
+        progress::SetTotal(record.spoken.size(), progress::Unit::TextBytes);
         if (ss::Succeeded(record.result)) WaitWhileBlocked();
+        if (ss::Succeeded(record.result) && !paused_)
+            progress::SetDone(record.spoken.size(), progress::Unit::TextBytes);
         return record.result;
     }
 

@@ -11,6 +11,7 @@
 #include "platform/speech/sound_file_stream.h"
 #include "platform/speech/text_pieces.h"
 #include "platform/text/byte_text.h"
+#include "platform/text/progress.h"
 #include "platform/text/text_convert.h"
 
 namespace sonoleaf::speech_service {
@@ -183,6 +184,7 @@ HResult SystemVoice::Speak(const std::u16string& text, std::uint32_t flags,
         output = std::move(pulse);
     }
 
+    progress::SetTotal(utf8.size(), progress::Unit::TextBytes);
     Queue queue;
     {
         std::lock_guard lock(queueMutex_);
@@ -242,6 +244,7 @@ void SystemVoice::Produce(const std::string& text, const EngineVoiceToken& token
         if (stop_.load()) break;
         queue.samples += samples.size();
         queue.pieces.push_back(std::move(samples));
+        queue.ends.push_back(piece.end);
         queue.changed.notify_all();
     }
     std::lock_guard lock(queue.mutex);
@@ -253,6 +256,7 @@ void SystemVoice::Produce(const std::string& text, const EngineVoiceToken& token
 HResult SystemVoice::Consume(AudioOutput& output, Queue& queue) {
     for (;;) {
         std::vector<std::int16_t> samples;
+        std::size_t end = 0;
         {
             std::unique_lock lock(queue.mutex);
             queue.changed.wait(
@@ -260,6 +264,8 @@ HResult SystemVoice::Consume(AudioOutput& output, Queue& queue) {
             if (stop_.load() || queue.pieces.empty()) return kOk;
             samples = std::move(queue.pieces.front());
             queue.pieces.pop_front();
+            end = queue.ends.front();
+            queue.ends.pop_front();
             queue.samples -= samples.size();
             queue.changed.notify_all();
         }
@@ -271,6 +277,7 @@ HResult SystemVoice::Consume(AudioOutput& output, Queue& queue) {
             if (const HResult hr = output.Write({samples.data() + at, count}); Failed(hr))
                 return hr;
         }
+        progress::SetDone(end, progress::Unit::TextBytes);  // this thread runs the job
         std::lock_guard lock(queue.mutex);
         if (queue.spare.size() < kMaxSpareBuffers) queue.spare.push_back(std::move(samples));
     }

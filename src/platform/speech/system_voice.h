@@ -42,6 +42,7 @@ class SystemVoice final : public Voice {
         std::mutex mutex;
         std::condition_variable changed;
         std::deque<std::vector<std::int16_t>> pieces;
+        std::deque<std::size_t> ends;  // where in the text each of `pieces` ends
         std::size_t samples = 0;
         // Written buffers handed back for the synthesis of later pieces.
         std::vector<std::vector<std::int16_t>> spare;

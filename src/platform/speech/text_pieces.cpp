@@ -135,6 +135,7 @@ bool TextPieces::NextPlain(TextPiece& piece) {
         if (!HasSpokenText(rest.substr(0, cut))) continue;
         piece.text.assign(rest.substr(0, cut));
         piece.endsSentence = sentence;
+        piece.end = pos_;
         return true;
     }
     return false;
@@ -221,6 +222,7 @@ bool TextPieces::NextMarkup(TextPiece& piece) {
         if (!spoken) continue;
         piece.text = std::move(out);
         piece.endsSentence = sentence;
+        piece.end = pos_;
         return true;
     }
     return false;

@@ -14,6 +14,7 @@ namespace sonoleaf::speech_service {
 struct TextPiece {
     std::string text;
     bool endsSentence = false;  // cut after a sentence, or the end of the text
+    std::size_t end = 0;        // byte offset in the whole text where the piece ends
 };
 
 class TextPieces {
