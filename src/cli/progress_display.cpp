@@ -42,6 +42,9 @@ class BarDisplay final : public ProgressDisplay {
     explicit BarDisplay(std::FILE* stream) : stream_(stream) {}
     void Show(std::int64_t done, std::int64_t total) override {
         std::lock_guard lock(mutex_);
+        if (drawn_ && done == lastDone_ && total == lastTotal_) return;
+        lastDone_ = done;
+        lastTotal_ = total;
         const std::int64_t filled =
             total > 0 ? std::clamp<std::int64_t>(done * kBarWidth / total, 0, kBarWidth) : 0;
         const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
@@ -69,6 +72,8 @@ class BarDisplay final : public ProgressDisplay {
     std::FILE* stream_;
     std::mutex mutex_;
     bool drawn_ = false;
+    std::int64_t lastDone_ = -1;
+    std::int64_t lastTotal_ = -1;
 };
 
 }  // namespace

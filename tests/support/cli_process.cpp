@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 extern char** environ;
 
@@ -44,7 +45,12 @@ std::vector<std::string> ChildEnvironment(bool withSound) {
 
 std::string BinaryDir() {
     const char* dir = std::getenv("SONOLEAF_BINARY_DIR");
-    return dir != nullptr ? dir : ".";
+    if (dir != nullptr && *dir != '\0') return dir;
+    // GoogleTest cases may run without the tests' environment: the test programs are
+    // built one folder below the program.
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string(".") : self.parent_path().parent_path().string();
 }
 
 CliProcess::CliProcess(const std::vector<std::string>& arguments, const std::string& input,

@@ -46,7 +46,7 @@ class CliProcess {
 CliResult RunCli(const std::vector<std::string>& arguments, const std::string& input = {},
                  bool withSound = false);
 
-// Where the built programs are (SONOLEAF_BINARY_DIR).
+// Where the built programs are: SONOLEAF_BINARY_DIR, else the folder above this test.
 std::string BinaryDir();
 
 }  // namespace sonoleaf::testing
