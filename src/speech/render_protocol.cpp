@@ -78,6 +78,7 @@ std::string EncodeWork(const FileWork& work) {
         .I32(work.profile.audioType)
         .I32(work.profile.volume)
         .I32(work.profile.speed)
+        .Text(work.profile.voiceName)
         .Text(work.text)
         .Text(work.outputPath)
         .Text(work.tags.title)
@@ -92,8 +93,8 @@ std::optional<FileWork> DecodeWork(std::string_view body) {
     FileWork work;
     ProfileCopy& p = work.profile;
     if (reader.U32(work.id) && reader.I32(p.voiceGender) && reader.I32(p.audioType) &&
-        reader.I32(p.volume) && reader.I32(p.speed) && reader.Text(work.text) &&
-        reader.Text(work.outputPath) && reader.Text(work.tags.title) &&
+        reader.I32(p.volume) && reader.I32(p.speed) && reader.Text(p.voiceName) &&
+        reader.Text(work.text) && reader.Text(work.outputPath) && reader.Text(work.tags.title) &&
         reader.Text(work.tags.album) && reader.Text(work.tags.track) &&
         reader.Text(work.tags.comment))
         return work;

@@ -33,6 +33,17 @@ const char16_t* GenderAttribute(std::int32_t gender) {
     }
 }
 
+// The token of `tokens` (from the second on; `first` is the first) whose Name is
+// `name`; `first` when none is.
+std::shared_ptr<ss::VoiceToken> TokenNamed(ss::TokenEnumeration& tokens, const std::u16string& name,
+                                           std::shared_ptr<ss::VoiceToken> first) {
+    for (std::shared_ptr<ss::VoiceToken> token = first; token;) {
+        if (token->Attribute(u"Name") == name) return token;
+        if (tokens.Next(1, token, nullptr) != ss::kOk) break;
+    }
+    return first;
+}
+
 // One operation's voice: created into the operation's set of live voices (so that
 // Stop reaches it), given the operation's volume, speed and gender, and released by
 // the destructor whatever happened.
@@ -48,7 +59,8 @@ class OperationVoice {
         // Their results are not looked at: the service keeps its own values then.
         voice_->SetVolume(static_cast<std::uint16_t>(profile.volume));
         voice_->SetRate(profile.speed);
-        result_ = engine.SelectVoiceByGender(*voice_, profile.voiceGender, &name_);
+        result_ =
+            engine.SelectVoiceByGender(*voice_, profile.voiceGender, &name_, profile.voiceName);
     }
     ~OperationVoice() {
         registration_.reset();
@@ -171,13 +183,19 @@ void SpeechEngine::CopyProfile(const VoiceProfile& profile) {
     speed = profile.speed.load();
 }
 
+void SpeechEngine::SetVoiceName(std::u16string name) {
+    std::lock_guard lock(profileMutex_);
+    voiceName_ = std::move(name);
+}
+
 ProfileCopy SpeechEngine::TakeProfile() const {
     std::lock_guard lock(profileMutex_);
-    return {voiceGender.load(), audioType.load(), volume.load(), speed.load()};
+    return {voiceGender.load(), audioType.load(), volume.load(), speed.load(), voiceName_};
 }
 
 HResult SpeechEngine::SelectVoiceByGender(ss::Voice& voice, std::int32_t gender,
-                                          std::u16string* voiceName) {
+                                          std::u16string* voiceName,
+                                          const std::u16string& preferredName) {
     std::unique_ptr<ss::TokenCategory> category;
     HResult hr = service_->CreateTokenCategory(category);
     if (ss::Succeeded(hr) && !category) hr = ss::kFail;
@@ -189,6 +207,8 @@ HResult SpeechEngine::SelectVoiceByGender(ss::Voice& voice, std::int32_t gender,
     // The first token; with none it stays null and the service's default voice speaks.
     std::shared_ptr<ss::VoiceToken> token;
     if (ss::Succeeded(hr)) hr = tokens->Next(1, token, nullptr);
+    if (ss::Succeeded(hr) && !preferredName.empty())
+        token = TokenNamed(*tokens, preferredName, token);
     if (ss::Succeeded(hr)) hr = voice.SetVoice(token);
     if (voiceName != nullptr) *voiceName = token ? token->Attribute(u"Name") : std::u16string();
     tokens.reset();

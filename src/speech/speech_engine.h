@@ -26,6 +26,8 @@ struct ProfileCopy {
     std::int32_t audioType = 0;
     std::int32_t volume = 0;
     std::int32_t speed = 0;
+    // The Name of the voice to read with; empty (the window's case) picks by gender.
+    std::u16string voiceName;
 };
 
 class SpeechEngine {
@@ -48,12 +50,17 @@ class SpeechEngine {
     speech_service::SpeechService& Service() { return *service_; }
 
     void CopyProfile(const VoiceProfile& profile);
+    // A voice chosen by its Name for the operations started from now on; CopyProfile
+    // leaves it as it is. Empty: by gender again.
+    void SetVoiceName(std::u16string name);
     // The engine's profile fields as one consistent set.
     ProfileCopy TakeProfile() const;
     // The voice lookup by gender on `voice`; the result of the last step that ran.
     // `voiceName`, when given, receives the Name of the token chosen (empty for none).
+    // A token whose Name is `preferredName` is chosen before any other.
     speech_service::HResult SelectVoiceByGender(speech_service::Voice& voice, std::int32_t gender,
-                                                std::u16string* voiceName = nullptr);
+                                                std::u16string* voiceName = nullptr,
+                                                const std::u16string& preferredName = {});
 
     // An empty text renders nothing and returns NothingToSay.
     RenderResult RenderTextToFile(std::u16string text, std::u16string outputPath, bool announce);
@@ -98,6 +105,7 @@ class SpeechEngine {
 
     std::shared_ptr<speech_service::SpeechService> service_;
     mutable std::mutex profileMutex_;  // CopyProfile against TakeProfile
+    std::u16string voiceName_;         // guarded by profileMutex_
     std::mutex helpersMutex_;          // guards the three below
     int helperSlots_ = 0;
     bool helpersTried_ = false;

@@ -1,0 +1,40 @@
+#pragma once
+// The window's side of a job, for the command line: the controls' texts come from the
+// arguments, the profile from the options. The jobs then run exactly as behind the
+// window's buttons, with the same checks, messages and files.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "jobs/job_host.h"
+#include "speech/voice_profile.h"
+
+namespace sonoleaf::cli {
+
+class CliJobHost final : public JobHost {
+  public:
+    explicit CliJobHost(SpeechEngine& engine) : engine_(engine) {}
+
+    // What the control `controlId` would hold, typed by the user.
+    void SetControlText(int controlId, std::u16string text) {
+        controls_[controlId] = std::move(text);
+    }
+
+    std::u16string ReadControlText(int controlId) override;
+    bool SaveData() override { return true; }
+    void ShowVoiceSettingDialog() override {}  // the options are the settings
+    VoiceProfile& Profile() override { return profile_; }
+    SpeechEngine& Engine() override { return engine_; }
+    std::atomic<std::int32_t>& BusyFlag(Job job) override;
+
+  private:
+    SpeechEngine& engine_;
+    VoiceProfile profile_;
+    std::map<int, std::u16string> controls_;  // written before the job starts
+    std::array<std::atomic<std::int32_t>, static_cast<std::size_t>(Job::TitleList) + 1> busy_{};
+};
+
+}  // namespace sonoleaf::cli

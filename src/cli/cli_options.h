@@ -1,0 +1,39 @@
+#pragma once
+// The command line of sonoleaf-cli: what it asks for, checked before anything runs.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sonoleaf::cli {
+
+enum class Command { Voices, Speak, Render, List, Pdf };
+
+struct CliOptions {
+    Command command = Command::Voices;
+    std::vector<std::string> operands;  // files and folders, in order
+    std::int32_t voiceGender = 0;       // the window's defaults, filled in by the parser
+    std::string voiceName;              // --voice NAME; empty for male/female
+    std::int32_t audioType = 0;
+    std::int32_t volume = 0;
+    std::int32_t speed = 0;
+    int jobs = 1;
+    bool quiet = false;
+    bool byTitles = false;    // list --titles; else list --length
+    std::int32_t length = 0;  // list --length N
+    std::int32_t start = 1;   // list --titles --start K
+};
+
+struct ParseOutcome {
+    enum class Kind { Run, Help, Version, Usage };
+    Kind kind = Kind::Usage;
+    CliOptions options;
+    std::string error;  // for Usage: one line, without the program name
+};
+
+ParseOutcome ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The short usage text, ending in a line break.
+const char* UsageText();
+
+}  // namespace sonoleaf::cli
