@@ -92,6 +92,8 @@ class InstallTest : public QObject {
         QTest::addColumn<QString>("top");
         QTest::addColumn<QString>("file");
         QStringList files{"bin/sonoleaf",
+                          "bin/sonoleaf-cli",
+                          "libexec/sonoleaf/sonoleaf-render-helper",
                           "share/sonoleaf/Sonoleaf_Help.chm",
                           "share/applications/sonoleaf.desktop",
                           "share/man/man1/sonoleaf.1",
@@ -113,7 +115,8 @@ class InstallTest : public QObject {
         QFETCH(QString, file);
         const QFileInfo info(QDir(top).filePath(file));
         QVERIFY2(info.isFile() && info.size() > 0, qPrintable(info.filePath()));
-        QCOMPARE(info.isExecutable(), file.startsWith(QStringLiteral("bin/")));
+        QCOMPARE(info.isExecutable(), file.startsWith(QStringLiteral("bin/")) ||
+                                          file.startsWith(QStringLiteral("libexec/")));
     }
 
     void iconsHaveTheirFoldersSize_data() { AddInstallRows(); }
@@ -185,6 +188,32 @@ class InstallTest : public QObject {
         for (const char* name : {"main_window.png", "voice_setting.png", "about_box.png"}) {
             QVERIFY2(!QImage(shots.filePath(QString::fromLatin1(name))).isNull(), name);
         }
+    }
+
+    // The installed command line makes a list from any folder, its files rendered by
+    // the installed helper.
+    void installedCliRendersAListWithItsHelper_data() { AddInstallRows(); }
+    void installedCliRendersAListWithItsHelper() {
+        QFETCH(QString, top);
+        QTemporaryDir work;
+        QFile text(work.filePath(QStringLiteral("book.txt")));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("One small part. Another small part. And the last one.");
+        text.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("SONOLEAF_RENDER_HELPER"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        const Outcome outcome =
+            Run(QDir(top).filePath(QStringLiteral("bin/sonoleaf-cli")),
+                {"list", "--jobs", "2", "--format", "wav", "--quiet", "--length", "20",
+                 text.fileName(), work.filePath(QStringLiteral("out"))},
+                env, QStringLiteral("/"));
+        QVERIFY(outcome.finished);
+        QVERIFY2(outcome.exitCode == 0, outcome.errors.constData());
+        QVERIFY2(!outcome.errors.contains("no render helper"), outcome.errors.constData());
+        QCOMPARE(QDir(work.filePath(QStringLiteral("out"))).entryList(QDir::Files),
+                 (QStringList{"book_1.wav", "book_2.wav", "book_3.wav"}));
     }
 
     void installedRegisterPointsAtItself_data() { AddInstallRows(); }
