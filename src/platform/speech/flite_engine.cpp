@@ -22,6 +22,7 @@
 
 #include "platform/speech/noise_lock.h"
 #include "platform/speech/synthesis_engine.h"
+#include "platform/text/unicode.h"
 
 extern "C" {
 cst_voice* register_cmu_us_rms(const char* voxdir);
@@ -162,24 +163,6 @@ bool ParseReference(std::string_view entity, char32_t& code) {
     return true;
 }
 
-void AppendUtf8(char32_t code, std::string& out) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 // Decodes the entity at the start of `text` ("&...;") into `out`; its length, or 0.
 std::size_t DecodeEntity(std::string_view text, std::string& out) {
     const std::size_t end = text.find(';');
@@ -195,7 +178,7 @@ std::size_t DecodeEntity(std::string_view text, std::string& out) {
     }
     char32_t code = 0;
     if (name.starts_with('#') && ParseReference(name, code)) {
-        AppendUtf8(code, out);
+        text::AppendUtf8(out, code);
         return end + 1;
     }
     return 0;
