@@ -64,6 +64,7 @@ JobRun PrepareJob(const CliOptions& options, const std::string& textFile, CliJob
         case Command::Render:
             run.job = Job::FileToAudio;
             run.singleFile = true;
+            run.usesHelpers = true;
             host.SetControlText(kTextSourceBrowse, operand(0));
             host.SetControlText(kAudioFolderBrowse, operand(1));
             break;

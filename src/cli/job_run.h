@@ -14,7 +14,7 @@ namespace sonoleaf::cli {
 
 struct JobRun {
     Job job = Job::FileToAudio;
-    bool usesHelpers = false;  // lists: render helpers on every core (--jobs)
+    bool usesHelpers = false;  // lists and renders: render helpers on every core (--jobs)
     // For lists: the files to watch for progress; total 0 shows none. A single
     // file's render shows 0/1 then 1/1.
     ListFiles progress;

@@ -13,6 +13,9 @@
 #include <memory>
 #include <thread>
 
+#include "platform/speech/segment_synthesis.h"
+#include "platform/speech/synthesis_engine.h"
+#include "platform/text/text_convert.h"
 #include "speech/render_protocol.h"
 #include "speech/speech_engine.h"
 
@@ -35,9 +38,9 @@ std::string Report(const char* kind, std::uint32_t id, std::int32_t value) {
     return writer.Frame(kind);
 }
 
-// In the forked process: renders the one file and reports its result.
-[[noreturn]] void RenderOneFile(const std::shared_ptr<ss::SpeechService>& service, FileWork work,
-                                int output) {
+// In the forked process, first: SIGUSR1 (or the helper's end) stops the work, and
+// the helper's input is no longer this process's.
+void BecomeWorker() {
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
@@ -45,7 +48,39 @@ std::string Report(const char* kind, std::uint32_t id, std::int32_t value) {
     ::prctl(PR_SET_PDEATHSIG, SIGUSR1);
     const int nothing = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (nothing >= 0) ::dup2(nothing, STDIN_FILENO);
+}
 
+// In the forked process: synthesizes the segment's pieces, appending their samples
+// to the segment's file, and reports the result.
+[[noreturn]] void RenderOneSegment(const FileWork& work, int output) {
+    BecomeWorker();
+    const ss::SegmentWork& segment = *work.segment;
+    RenderResult result = RenderResult::Saved();
+    const int file =
+        ::open(text::ToNarrow(work.outputPath).c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    const std::shared_ptr<ss::SynthesisEngine> engine =
+        ss::InstalledEngineWithVoice(segment.voiceId);
+    if (file < 0) {
+        result = RenderResult::Failure(RenderStep::File, ss::kAccessDenied);
+    } else if (!engine) {
+        result = RenderResult::Failure(RenderStep::Voice, ss::kEngineMissing);
+    } else {
+        const ss::HResult hr = ss::SynthesizeSegment(
+            segment, *engine, g_stopRequested, [&](const std::vector<std::int16_t>& samples) {
+                return WriteAll(file, {reinterpret_cast<const char*>(samples.data()),
+                                       samples.size() * sizeof(std::int16_t)});
+            });
+        if (ss::Failed(hr)) result = RenderResult::Failure(RenderStep::Speech, hr);
+    }
+    if (file >= 0) ::close(file);
+    WriteAll(output, EncodeResult(work.id, result));
+    ::_exit(0);
+}
+
+// In the forked process: renders the one file and reports its result.
+[[noreturn]] void RenderOneFile(const std::shared_ptr<ss::SpeechService>& service, FileWork work,
+                                int output) {
+    BecomeWorker();
     SpeechEngine engine(service);
     std::atomic<bool> finished{false};
     // A signal handler may not take locks; this thread passes the request on.
@@ -78,7 +113,9 @@ class Helper {
             const std::optional<Frame> frame = ReadFrame(input_);
             if (!frame) break;
             if (frame->kind == kWork) {
-                Start(frame->body);
+                Start(DecodeWork(frame->body));
+            } else if (frame->kind == kSegment) {
+                Start(DecodeSegment(frame->body));
             } else if (frame->kind == kStop) {
                 Stop(frame->body);
             }
@@ -97,10 +134,10 @@ class Helper {
     }
 
   private:
-    void Start(const std::string& body) {
-        std::optional<FileWork> work = DecodeWork(body);
+    void Start(std::optional<FileWork> work) {
         if (!work) return;
         const pid_t pid = ::fork();
+        if (pid == 0 && work->segment) RenderOneSegment(*work, output_);
         if (pid == 0) RenderOneFile(service_, std::move(*work), output_);
         if (pid < 0) {
             WriteAll(output_, Report(kLost, work->id, 0));

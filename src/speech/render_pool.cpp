@@ -121,11 +121,12 @@ RenderPool::~RenderPool() {
     ::close(fromHelper_);
 }
 
-bool RenderPool::Submit(FileWork&& work, const std::function<bool()>& stillWanted, Done done) {
+std::uint32_t RenderPool::Submit(FileWork&& work, const std::function<bool()>& stillWanted,
+                                 Done done) {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return helperGone_ || static_cast<int>(inFlight_.size()) < slots_; });
-    if (helperGone_ || !stillWanted()) return false;
-    work.id = nextId_++;
+    if (helperGone_ || !stillWanted()) return 0;
+    const std::uint32_t id = work.id = nextId_++;
     inFlight_[work.id] = InFlight{std::move(done), work.outputPath};
     lock.unlock();
     const std::string frame = EncodeWork(work);
@@ -134,7 +135,14 @@ bool RenderPool::Submit(FileWork&& work, const std::function<bool()>& stillWante
     // flight, this one too.
     std::lock_guard write(writeMutex_);
     WriteAll(toHelper_, frame);
-    return true;
+    return id;
+}
+
+void RenderPool::Stop(std::uint32_t id) {
+    Writer writer;
+    writer.U32(id);
+    std::lock_guard write(writeMutex_);
+    WriteAll(toHelper_, writer.Frame(kStop));
 }
 
 void RenderPool::WaitIdle() {

@@ -43,10 +43,12 @@ class RenderPool {
 
     // Hands one file over, first waiting while every slot is busy. `stillWanted` is
     // asked once a slot is free: false (Stop in between) hands nothing over. `done`
-    // runs once with the file's result, on the pool's own thread. False when the file
-    // was not handed over (not wanted, or the helper has gone); `work` is then as it
-    // was.
-    bool Submit(FileWork&& work, const std::function<bool()>& stillWanted, Done done);
+    // runs once with the file's result, on the pool's own thread. Returns the file's
+    // id; 0 when the file was not handed over (not wanted, or the helper has gone),
+    // `work` then being as it was.
+    std::uint32_t Submit(FileWork&& work, const std::function<bool()>& stillWanted, Done done);
+    // The file of this id, if still in flight, ends now, shorter and valid.
+    void Stop(std::uint32_t id);
     // Waits until every file handed over has its result.
     void WaitIdle();
     // Every file in flight ends now, shorter and valid.

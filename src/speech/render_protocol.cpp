@@ -40,6 +40,12 @@ Writer& Writer::Text(std::u16string_view text) {
     return *this;
 }
 
+Writer& Writer::Bytes(std::string_view bytes) {
+    U32(static_cast<std::uint32_t>(bytes.size()));
+    body_.append(bytes);
+    return *this;
+}
+
 std::string Writer::Frame(std::string_view kind) const {
     std::string frame(kind.substr(0, 4));
     const auto size = static_cast<std::uint32_t>(body_.size());
@@ -71,8 +77,24 @@ bool Reader::Text(std::u16string& text) {
     return true;
 }
 
+bool Reader::Bytes(std::string& bytes) {
+    std::uint32_t length = 0;
+    if (!U32(length) || body_.size() < length) return false;
+    bytes.assign(body_.substr(0, length));
+    body_.remove_prefix(length);
+    return true;
+}
+
 std::string EncodeWork(const FileWork& work) {
     Writer writer;
+    if (work.segment) {
+        const speech_service::SegmentWork& segment = *work.segment;
+        writer.U32(work.id).Text(work.outputPath).Bytes(segment.voiceId).I32(segment.rate);
+        writer.U32(static_cast<std::uint32_t>(segment.pieces.size()));
+        for (const speech_service::SegmentPiece& piece : segment.pieces)
+            writer.Bytes(piece.text).U32(piece.endsSentence ? 1 : 0);
+        return writer.Frame(kSegment);
+    }
     writer.U32(work.id)
         .I32(work.profile.voiceGender)
         .I32(work.profile.audioType)
@@ -99,6 +121,25 @@ std::optional<FileWork> DecodeWork(std::string_view body) {
         reader.Text(work.tags.comment))
         return work;
     return std::nullopt;
+}
+
+std::optional<FileWork> DecodeSegment(std::string_view body) {
+    Reader reader(body);
+    FileWork work;
+    speech_service::SegmentWork segment;
+    std::uint32_t count = 0;
+    if (!reader.U32(work.id) || !reader.Text(work.outputPath) || !reader.Bytes(segment.voiceId) ||
+        !reader.I32(segment.rate) || !reader.U32(count))
+        return std::nullopt;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        speech_service::SegmentPiece piece;
+        std::uint32_t endsSentence = 0;
+        if (!reader.Bytes(piece.text) || !reader.U32(endsSentence)) return std::nullopt;
+        piece.endsSentence = endsSentence != 0;
+        segment.pieces.push_back(std::move(piece));
+    }
+    work.segment = std::move(segment);
+    return work;
 }
 
 std::string EncodeResult(std::uint32_t id, const RenderResult& result) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/speech/segment_synthesis.h"
 #include "platform/speech/speech_service.h"
 #include "speech/render_result.h"
 #include "speech/speech_engine.h"
@@ -22,11 +23,15 @@ struct FileWork {
     std::u16string text;
     std::u16string outputPath;
     speech_service::FileTags tags;
+    // When set, the work is this segment instead: its raw samples (the machine's
+    // 16-bit order) go to `outputPath`, piece by piece; profile, text and tags unused.
+    std::optional<speech_service::SegmentWork> segment;
 };
 
 // Program to helper.
-inline constexpr char kWork[] = "WORK";  // a FileWork
-inline constexpr char kStop[] = "STOP";  // stop the file of this id (shorter, valid)
+inline constexpr char kWork[] = "WORK";     // a FileWork for a file
+inline constexpr char kSegment[] = "SEGM";  // a FileWork for a segment
+inline constexpr char kStop[] = "STOP";     // stop the file of this id (shorter, valid)
 // Helper to program.
 inline constexpr char kStarted[] = "PROC";  // the file's process id
 inline constexpr char kDone[] = "DONE";     // the file's RenderResult
@@ -43,6 +48,7 @@ class Writer {
     Writer& U32(std::uint32_t value);
     Writer& I32(std::int32_t value);
     Writer& Text(std::u16string_view text);
+    Writer& Bytes(std::string_view bytes);
     std::string Frame(std::string_view kind) const;
 
   private:
@@ -55,13 +61,15 @@ class Reader {
     bool U32(std::uint32_t& value);
     bool I32(std::int32_t& value);
     bool Text(std::u16string& text);
+    bool Bytes(std::string& bytes);
 
   private:
     std::string_view body_;
 };
 
 std::string EncodeWork(const FileWork& work);
-std::optional<FileWork> DecodeWork(std::string_view body);
+std::optional<FileWork> DecodeWork(std::string_view body);     // a kWork body
+std::optional<FileWork> DecodeSegment(std::string_view body);  // a kSegment body
 
 std::string EncodeResult(std::uint32_t id, const RenderResult& result);
 bool DecodeResult(std::string_view body, std::uint32_t& id, RenderResult& result);

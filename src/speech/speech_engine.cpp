@@ -10,6 +10,7 @@
 #include "platform/text/regular_file.h"
 #include "platform/text/text_convert.h"
 #include "speech/render_pool.h"
+#include "speech/render_segments.h"
 
 namespace sonoleaf {
 
@@ -151,11 +152,23 @@ RenderResult RenderIntoFile(SpeechEngine& engine, LiveVoices& live, const std::u
 SpeechEngine::SpeechEngine(std::shared_ptr<ss::SpeechService> service)
     : service_(std::move(service)) {}
 
-SpeechEngine::~SpeechEngine() = default;
+SpeechEngine::~SpeechEngine() {
+    if (segments_) {
+        service_->UseSegmentSynthesis(nullptr);
+        segments_->Detach();
+    }
+}
 
 void SpeechEngine::EnableRenderHelpers(int slots) {
-    std::lock_guard lock(helpersMutex_);
-    helperSlots_ = slots;
+    {
+        std::lock_guard lock(helpersMutex_);
+        helperSlots_ = slots;
+    }
+    // Long renders share the helpers with the lists.
+    if (slots > 0 && !segments_) {
+        segments_ = std::make_shared<render::HelperSegments>(*this);
+        service_->UseSegmentSynthesis(segments_);
+    }
 }
 
 render::RenderPool* SpeechEngine::RenderHelpers() {

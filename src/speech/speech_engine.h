@@ -15,8 +15,9 @@
 namespace sonoleaf {
 
 namespace render {
+class HelperSegments;
 class RenderPool;
-}
+}  // namespace render
 
 // The profile fields one engine operation runs with: copied from the engine once, as
 // the operation starts, so that another job's CopyProfile cannot change a list or a
@@ -81,8 +82,9 @@ class SpeechEngine {
     std::u16string AudioExtension() const;
     static std::u16string AudioExtension(std::int32_t type);
 
-    // Lists render their files in up to `slots` helper processes at once, started
-    // when a list first needs them; 0 (the default) renders in this process.
+    // Lists render their files, and long renders the segments of their text, in up
+    // to `slots` helper processes at once, started when first needed; 0 (the
+    // default) renders in this process. Called before any operation starts.
     void EnableRenderHelpers(int slots);
     // The helpers, started now if need be; null when disabled or they cannot run.
     render::RenderPool* RenderHelpers();
@@ -110,6 +112,7 @@ class SpeechEngine {
     int helperSlots_ = 0;
     bool helpersTried_ = false;
     std::unique_ptr<render::RenderPool> helpers_;
+    std::shared_ptr<render::HelperSegments> segments_;  // set once, before operations
 };
 
 }  // namespace sonoleaf

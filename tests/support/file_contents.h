@@ -9,13 +9,17 @@
 
 namespace sonoleaf::testing {
 
+inline std::string FileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
 // File name to content, for the regular files directly in `folder`.
 inline std::map<std::string, std::string> FilesIn(const std::filesystem::path& folder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         if (!entry.is_regular_file()) continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        files[entry.path().filename().string()] = {std::istreambuf_iterator<char>(in), {}};
+        files[entry.path().filename().string()] = FileBytes(entry.path());
     }
     return files;
 }

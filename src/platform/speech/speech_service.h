@@ -9,6 +9,8 @@
 
 namespace sonoleaf::speech_service {
 
+class SegmentSynthesis;
+
 using HResult = std::int32_t;
 
 // Results. Success codes are >= 0, failures < 0, as callers chain on the sign.
@@ -129,6 +131,9 @@ class SpeechService {
     virtual HResult CreateVoice(std::shared_ptr<Voice>& voice) = 0;
     virtual HResult CreateFileStream(std::shared_ptr<FileStream>& stream) = 0;
     virtual HResult CreateTokenCategory(std::unique_ptr<TokenCategory>& category) = 0;
+    // Voices created from now on render the pieces of a long text to a file through
+    // `synthesis` (null: in this process). A service that cannot ignores it.
+    virtual void UseSegmentSynthesis(std::shared_ptr<SegmentSynthesis> /*synthesis*/) {}
 };
 
 // The real service over the installed synthesizers, the PulseAudio default sink and

@@ -64,4 +64,7 @@ std::shared_ptr<SynthesisEngine> FliteEngine();
 std::shared_ptr<SpeechService> CreateSpeechService(
     std::vector<std::shared_ptr<SynthesisEngine>> engines);
 
+// The working installed engine that offers the voice `voiceId`; null for none.
+std::shared_ptr<SynthesisEngine> InstalledEngineWithVoice(std::string_view voiceId);
+
 }  // namespace sonoleaf::speech_service

@@ -3,10 +3,12 @@
 
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/speech/segment_synthesis.h"
 #include "platform/speech/sound_file_stream.h"
 #include "platform/speech/speech_service.h"
 #include "platform/speech/synthesis_engine.h"
@@ -51,7 +53,8 @@ class SystemSpeechService final : public SpeechService {
 
     HResult CreateVoice(std::shared_ptr<Voice>& voice) override {
         if (Failed(status_)) return status_;
-        voice = std::make_shared<SystemVoice>(tokens_.front());
+        std::lock_guard lock(segmentsMutex_);
+        voice = std::make_shared<SystemVoice>(tokens_.front(), segments_);
         return kOk;
     }
 
@@ -67,7 +70,14 @@ class SystemSpeechService final : public SpeechService {
         return kOk;
     }
 
+    void UseSegmentSynthesis(std::shared_ptr<SegmentSynthesis> synthesis) override {
+        std::lock_guard lock(segmentsMutex_);
+        segments_ = std::move(synthesis);
+    }
+
   private:
+    std::mutex segmentsMutex_;
+    std::shared_ptr<SegmentSynthesis> segments_;  // guarded by segmentsMutex_
     TokenList tokens_;  // in the service's ranking; the first is the default voice
     HResult status_ = kEngineMissing;
 };
@@ -77,6 +87,15 @@ class SystemSpeechService final : public SpeechService {
 std::shared_ptr<SpeechService> CreateSpeechService(
     std::vector<std::shared_ptr<SynthesisEngine>> engines) {
     return std::make_shared<SystemSpeechService>(engines);
+}
+
+std::shared_ptr<SynthesisEngine> InstalledEngineWithVoice(std::string_view voiceId) {
+    for (const auto& engine : InstalledEngines()) {
+        if (Failed(engine->Status())) continue;
+        for (const EngineVoice& voice : engine->Voices())
+            if (voice.id == voiceId) return engine;
+    }
+    return nullptr;
 }
 
 std::shared_ptr<SpeechService> CreateSystemSpeechService() {

@@ -1,13 +1,13 @@
 #include "platform/speech/system_voice.h"
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
 
 #include "platform/speech/pulse_output.h"
+#include "platform/speech/segment_synthesis.h"
 #include "platform/speech/sound_file_stream.h"
 #include "platform/speech/text_pieces.h"
 #include "platform/text/byte_text.h"
@@ -74,6 +74,23 @@ HResult ReadFile(const std::string& path, std::string& bytes) {
     return in.bad() ? kFail : kOk;
 }
 
+// A segment made in this process, when no helper could take it.
+class LocalSegment final : public SegmentSynthesis::Pending {
+  public:
+    LocalSegment(SegmentWork work, std::shared_ptr<SynthesisEngine> engine)
+        : work_(std::move(work)), engine_(std::move(engine)) {}
+    HResult Take(std::vector<std::int16_t>& samples, const std::atomic<bool>& stop) override {
+        return SynthesizeSegment(work_, *engine_, stop, [&](const std::vector<std::int16_t>& made) {
+            samples.insert(samples.end(), made.begin(), made.end());
+            return true;
+        });
+    }
+
+  private:
+    SegmentWork work_;
+    std::shared_ptr<SynthesisEngine> engine_;
+};
+
 // Counts the voices alive, so that one outliving its operation shows.
 std::atomic<int> liveVoices{0};
 
@@ -83,8 +100,11 @@ int LiveSystemVoices() {
     return liveVoices.load();
 }
 
-SystemVoice::SystemVoice(std::shared_ptr<EngineVoiceToken> defaultToken)
-    : defaultToken_(std::move(defaultToken)), token_(defaultToken_) {
+SystemVoice::SystemVoice(std::shared_ptr<EngineVoiceToken> defaultToken,
+                         std::shared_ptr<SegmentSynthesis> segments)
+    : defaultToken_(std::move(defaultToken)),
+      segments_(std::move(segments)),
+      token_(defaultToken_) {
     ++liveVoices;
 }
 
@@ -192,7 +212,7 @@ HResult SystemVoice::Speak(const std::u16string& text, std::uint32_t flags,
     }
     HResult result = kOk;
     {
-        std::jthread producer([&] { Produce(utf8, *token, queue); });
+        std::jthread producer([&] { Produce(utf8, *token, stream != nullptr, queue); });
         result = Consume(*output, queue);
         StopSpeaking(queue);
     }
@@ -213,18 +233,31 @@ HResult SystemVoice::Speak(const std::u16string& text, std::uint32_t flags,
     return result;
 }
 
-void SystemVoice::Produce(const std::string& text, const EngineVoiceToken& token, Queue& queue) {
+void SystemVoice::Produce(const std::string& text, const EngineVoiceToken& token, bool toFile,
+                          Queue& queue) {
     const bool ssml = TextPieces::LooksLikeMarkup(text);
+    const int slots = toFile && !ssml && text.size() > kSegmentBytes && segments_ != nullptr
+                          ? segments_->Slots()
+                          : 0;
+    const HResult result = slots > 0 ? ProduceInSegments(text, token, slots, queue)
+                                     : ProduceHere(text, ssml, token, queue);
+    std::lock_guard lock(queue.mutex);
+    queue.finished = true;
+    queue.result = result;
+    queue.changed.notify_all();
+}
+
+HResult SystemVoice::ProduceHere(const std::string& text, bool ssml, const EngineVoiceToken& token,
+                                 Queue& queue) {
     TextPieces pieces(text, ssml);
     TextPiece piece;
-    HResult result = kOk;
     while (!stop_.load() && pieces.Next(piece)) {
         SynthesisRequest request;
         request.text = piece.text;
         request.ssml = ssml;
         request.endsSentence = piece.endsSentence;
         request.voiceId = token.VoiceId();
-        request.speed = std::pow(3.0, rate_.load() / 10.0);
+        request.speed = SpeedForRate(rate_.load());
         std::vector<std::int16_t> samples;
         {
             std::lock_guard lock(queue.mutex);
@@ -234,23 +267,62 @@ void SystemVoice::Produce(const std::string& text, const EngineVoiceToken& token
             }
         }
         samples.clear();  // keeps the capacity
-        result = token.Engine()->Synthesize(request, samples, stop_);
-        if (Failed(result) || stop_.load()) break;
-        if (samples.empty()) continue;
-        std::unique_lock lock(queue.mutex);
-        queue.changed.wait(lock, [&] {
-            return stop_.load() || queue.pieces.empty() || queue.samples < kMaxQueuedSamples;
-        });
+        const HResult result = token.Engine()->Synthesize(request, samples, stop_);
+        if (Failed(result)) return result;
         if (stop_.load()) break;
-        queue.samples += samples.size();
-        queue.pieces.push_back(std::move(samples));
-        queue.ends.push_back(piece.end);
-        queue.changed.notify_all();
+        if (!samples.empty() && !Enqueue(queue, std::move(samples), piece.end)) break;
     }
-    std::lock_guard lock(queue.mutex);
-    queue.finished = true;
-    queue.result = result;
+    return kOk;
+}
+
+// Up to twice as many segments as slots are under way, so that a slot freed while
+// the first is written finds work at once; their samples are queued in text order.
+HResult SystemVoice::ProduceInSegments(const std::string& text, const EngineVoiceToken& token,
+                                       int slots, Queue& queue) {
+    TextPieces pieces(text, false);
+    std::deque<std::pair<std::unique_ptr<SegmentSynthesis::Pending>, std::size_t>> underWay;
+    bool more = true;
+    HResult result = kOk;
+    while (!stop_.load()) {
+        while (more && underWay.size() < 2 * static_cast<std::size_t>(slots)) {
+            SegmentWork work{token.VoiceId(), rate_.load(), {}};
+            std::size_t bytes = 0;
+            std::size_t end = 0;
+            TextPiece piece;
+            while (bytes < kSegmentBytes && (more = pieces.Next(piece))) {
+                bytes += piece.text.size();
+                end = piece.end;
+                work.pieces.push_back({std::move(piece.text), piece.endsSentence});
+            }
+            if (work.pieces.empty()) break;
+            std::unique_ptr<SegmentSynthesis::Pending> pending = segments_->Start(work, stop_);
+            if (stop_.load()) break;
+            // Without a helper the segment is made here, in its turn.
+            if (!pending) pending = std::make_unique<LocalSegment>(std::move(work), token.Engine());
+            underWay.emplace_back(std::move(pending), end);
+        }
+        if (underWay.empty() || stop_.load()) break;
+        std::vector<std::int16_t> samples;
+        result = underWay.front().first->Take(samples, stop_);
+        const std::size_t end = underWay.front().second;
+        underWay.pop_front();
+        if (Failed(result) || stop_.load()) break;
+        if (!samples.empty() && !Enqueue(queue, std::move(samples), end)) break;
+    }
+    return result;
+}
+
+bool SystemVoice::Enqueue(Queue& queue, std::vector<std::int16_t> samples, std::size_t end) {
+    std::unique_lock lock(queue.mutex);
+    queue.changed.wait(lock, [&] {
+        return stop_.load() || queue.pieces.empty() || queue.samples < kMaxQueuedSamples;
+    });
+    if (stop_.load()) return false;
+    queue.samples += samples.size();
+    queue.pieces.push_back(std::move(samples));
+    queue.ends.push_back(end);
     queue.changed.notify_all();
+    return true;
 }
 
 HResult SystemVoice::Consume(AudioOutput& output, Queue& queue) {

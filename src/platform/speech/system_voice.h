@@ -19,11 +19,15 @@
 
 namespace sonoleaf::speech_service {
 
+class SegmentSynthesis;
 class SoundFileStream;
 
 class SystemVoice final : public Voice {
   public:
-    explicit SystemVoice(std::shared_ptr<EngineVoiceToken> defaultToken);
+    // `segments`, when given, makes the pieces of a long text rendered to a file in
+    // other processes (see segment_synthesis.h).
+    explicit SystemVoice(std::shared_ptr<EngineVoiceToken> defaultToken,
+                         std::shared_ptr<SegmentSynthesis> segments = nullptr);
     ~SystemVoice() override;
     SystemVoice(const SystemVoice&) = delete;
     SystemVoice& operator=(const SystemVoice&) = delete;
@@ -51,11 +55,18 @@ class SystemVoice final : public Voice {
     };
 
     HResult TextToSpeak(const std::u16string& text, std::uint32_t flags, std::string& utf8) const;
-    void Produce(const std::string& text, const EngineVoiceToken& token, Queue& queue);
+    void Produce(const std::string& text, const EngineVoiceToken& token, bool toFile, Queue& queue);
+    HResult ProduceHere(const std::string& text, bool ssml, const EngineVoiceToken& token,
+                        Queue& queue);
+    HResult ProduceInSegments(const std::string& text, const EngineVoiceToken& token, int slots,
+                              Queue& queue);
+    // Queues one piece's samples once there is room; false when stopped meanwhile.
+    bool Enqueue(Queue& queue, std::vector<std::int16_t> samples, std::size_t end);
     HResult Consume(AudioOutput& output, Queue& queue);
     void StopSpeaking(Queue& queue);
 
     const std::shared_ptr<EngineVoiceToken> defaultToken_;
+    const std::shared_ptr<SegmentSynthesis> segments_;
     std::atomic<std::uint16_t> volume_{100};
     std::atomic<std::int32_t> rate_{0};
     std::atomic<bool> paused_{false};

@@ -1,0 +1,145 @@
+// One long render with its segments made by the render helpers, with the real
+// service: the same bytes with one helper or several (and, for Flite, as in the
+// program's own process), Stop ending it soon with a valid shorter file, and a
+// segment's process killed failing that render alone.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <string>
+#include <thread>
+
+#include "speech/render_pool.h"
+#include "speech/speech_engine.h"
+#include "support/audio_file_check.h"
+#include "support/file_contents.h"
+#include "support/recording_alerts.h"
+#include "support/temp_dir.h"
+
+namespace sonoleaf::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::u16string Prose(std::size_t bytes) {
+    const std::u16string sentence = u"The river ran past the mill, and the miller sang. ";
+    std::u16string text;
+    while (text.size() < bytes) text += sentence;
+    text.resize(bytes);
+    return text;
+}
+
+std::vector<pid_t> ChildrenOf(pid_t parent) {
+    std::ifstream in("/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) +
+                     "/children");
+    std::vector<pid_t> pids;
+    for (pid_t pid = 0; in >> pid;) pids.push_back(pid);
+    return pids;
+}
+
+class LongRenders : public ::testing::Test {
+  protected:
+    void TearDown() override { ::unsetenv("LC_ALL"); }
+
+    std::unique_ptr<SpeechEngine> Engine(int slots, AudioType type) {
+        auto engine = std::make_unique<SpeechEngine>(speech_service::CreateSystemSpeechService());
+        engine->EnableRenderHelpers(slots);
+        VoiceProfile profile;
+        profile.audioType = type;
+        engine->CopyProfile(profile);
+        return engine;
+    }
+
+    // The bytes of `text` rendered with `slots` helpers (0: in this process).
+    std::string Render(const std::u16string& text, int slots, AudioType type) {
+        // One name in a folder of its own: the name is the file's title tag.
+        const fs::path folder = dir.Path() / ("run" + std::to_string(run++));
+        fs::create_directory(folder);
+        const fs::path out = folder / (type == Mp3 ? "long.mp3" : "long.wav");
+        const RenderResult result =
+            Engine(slots, type)->RenderTextToFile(text, out.u16string(), false);
+        EXPECT_EQ(result.kind, RenderResult::Kind::Saved);
+        EXPECT_TRUE(CheckAudioFile(out).valid);
+        return FileBytes(out);
+    }
+
+    TempDir dir;
+    AlertCapture alerts;
+    int run = 0;
+};
+
+TEST_F(LongRenders, OneOrSeveralHelpersGiveTheSameBytes) {
+    struct Case {
+        const char* locale;  // English reads with Flite's voice, German with eSpeak NG's
+        AudioType type;
+        std::size_t bytes;
+        bool sameInProcess;  // Flite starts every piece afresh; eSpeak NG does not
+    };
+    for (const Case& c :
+         {Case{"en_US.UTF-8", Wav, 4200, true}, Case{"de_DE.UTF-8", Mp3, 6000, false},
+          Case{"de_DE.UTF-8", Wav, 6000, false}}) {
+        SCOPED_TRACE(std::string(c.locale) + (c.type == Mp3 ? " mp3" : " wav"));
+        ::setenv("LC_ALL", c.locale, 1);
+        const std::u16string text = Prose(c.bytes);
+        const std::string one = Render(text, 1, c.type);
+        EXPECT_TRUE(Render(text, 3, c.type) == one) << "three helpers differ from one";
+        if (c.sameInProcess) {
+            EXPECT_TRUE(Render(text, 0, c.type) == one) << "in process differs";
+        }
+    }
+}
+
+TEST_F(LongRenders, StopEndsTheRenderSoonWithAValidShorterFile) {
+    ::setenv("LC_ALL", "de_DE.UTF-8", 1);
+    const auto engine = Engine(2, Mp3);
+    const fs::path out = dir.Path() / "stopped.mp3";
+    auto render = std::async(std::launch::async, [&] {
+        return engine->RenderTextToFile(Prose(60000), out.u16string(), false);
+    });
+    std::error_code error;
+    while (!fs::exists(out) || fs::file_size(out, error) < 100000) std::this_thread::sleep_for(5ms);
+    const auto stopped = std::chrono::steady_clock::now();
+    engine->Stop(false);
+    const RenderResult result = render.get();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, 2s);
+    EXPECT_FALSE(result.IsFailed());
+    const AudioFileReport report = CheckAudioFile(out);
+    EXPECT_TRUE(report.valid) << report.problem;
+    EXPECT_LT(report.seconds, 3000.0);  // the whole text is over an hour
+}
+
+TEST_F(LongRenders, KilledSegmentFailsThatRenderAlone) {
+    const auto engine = Engine(2, Wav);
+    ASSERT_NE(engine->RenderHelpers(), nullptr);
+    const pid_t helper = engine->RenderHelpers()->HelperPid();
+    const fs::path out = dir.Path() / "killed.wav";
+    auto render = std::async(std::launch::async, [&] {
+        return engine->RenderTextToFile(Prose(12000), out.u16string(), false);
+    });
+    std::vector<pid_t> segments;
+    while (segments.empty()) {
+        segments = ChildrenOf(helper);
+        std::this_thread::yield();
+    }
+    ::kill(segments.front(), SIGKILL);
+    const RenderResult result = render.get();
+    EXPECT_TRUE(result.IsFailed());
+    if (fs::exists(out)) {
+        EXPECT_TRUE(CheckAudioFile(out).valid);
+    }
+    // The helper goes on with the next render.
+    const fs::path next = dir.Path() / "next.wav";
+    EXPECT_EQ(engine->RenderTextToFile(Prose(3000), next.u16string(), false).kind,
+              RenderResult::Kind::Saved);
+    EXPECT_TRUE(CheckAudioFile(next).valid);
+    EXPECT_EQ(engine->RenderHelpers()->HelperPid(), helper);
+}
+
+}  // namespace
+}  // namespace sonoleaf::testing
