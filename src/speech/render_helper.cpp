@@ -78,10 +78,9 @@ void BecomeWorker() {
 }
 
 // In the forked process: renders the one file and reports its result.
-[[noreturn]] void RenderOneFile(const std::shared_ptr<ss::SpeechService>& service, FileWork work,
-                                int output) {
+[[noreturn]] void RenderOneFile(FileWork work, int output) {
     BecomeWorker();
-    SpeechEngine engine(service);
+    SpeechEngine engine(ss::CreateSystemSpeechService());
     std::atomic<bool> finished{false};
     // A signal handler may not take locks; this thread passes the request on.
     std::thread watcher([&] {
@@ -102,8 +101,7 @@ void BecomeWorker() {
 
 class Helper {
   public:
-    Helper(int input, int output)
-        : input_(input), output_(output), service_(ss::CreateSystemSpeechService()) {}
+    Helper(int input, int output) : input_(input), output_(output) {}
 
     int Run() {
         for (;;) {
@@ -138,7 +136,7 @@ class Helper {
         if (!work) return;
         const pid_t pid = ::fork();
         if (pid == 0 && work->segment) RenderOneSegment(*work, output_);
-        if (pid == 0) RenderOneFile(service_, std::move(*work), output_);
+        if (pid == 0) RenderOneFile(std::move(*work), output_);
         if (pid < 0) {
             WriteAll(output_, Report(kLost, work->id, 0));
             return;
@@ -173,7 +171,6 @@ class Helper {
 
     int input_;
     int output_;
-    std::shared_ptr<ss::SpeechService> service_;  // its synthesizers started before any fork
     std::map<pid_t, std::uint32_t> running_;
 };
 

@@ -1,10 +1,12 @@
 #pragma once
-// The render helper process: it starts the speech service once and then, for every
-// file's work it is sent, forks a process that renders that one file exactly as the
-// program itself would and reports the result. Each file is thus rendered from the
-// same freshly started synthesizers, so a file's bytes do not depend on which files
-// came before it or on how many are rendered at once; and a synthesizer that crashes
-// or hangs on a strange text takes only its own file with it.
+// The render helper process: for every file's (or segment's) work it is sent, it forks
+// a process that starts the synthesizers afresh, renders that one file exactly as the
+// program itself would and reports the result. A file's bytes thus do not depend on
+// which files came before it or on how many are rendered at once (eSpeak NG carries
+// state from one text to the next); and a synthesizer that crashes or hangs on a
+// strange text takes only its own file with it. The helper itself starts no
+// synthesizer: eSpeak NG starts a thread of its own, and a process with threads is
+// no safe one to fork.
 
 namespace sonoleaf::render {
 
