@@ -1,8 +1,11 @@
 #include "speech/render_segments.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -33,16 +36,22 @@ void RemoveFile(const std::string& path) {
     fs::remove(path, ignored);
 }
 
-// A new empty scratch file for one segment's samples; empty when none can be made.
-std::string NewScratchFile() {
+constexpr char kScratchPrefix[] = "sonoleaf-segments-";
+
+// Removes the scratch folders of programs that ended without removing their own (a
+// crash, a kill): a folder is named after its program's process id.
+void RemoveStaleScratchFolders(const fs::path& temp) {
     std::error_code error;
-    fs::path folder = fs::temp_directory_path(error);
-    if (error) folder = "/tmp";
-    std::string path = (folder / "sonoleaf-segment-XXXXXX").string();
-    const int file = ::mkostemp(path.data(), O_CLOEXEC);
-    if (file < 0) return {};
-    ::close(file);
-    return path;
+    for (const auto& entry : fs::directory_iterator(temp, error)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(kScratchPrefix)) continue;
+        const std::string pid = name.substr(sizeof kScratchPrefix - 1);
+        if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        if (::kill(static_cast<pid_t>(std::stol(pid)), 0) != 0 && errno == ESRCH) {
+            std::error_code ignored;
+            fs::remove_all(entry.path(), ignored);
+        }
+    }
 }
 
 bool ReadSamples(const std::string& path, std::vector<std::int16_t>& samples) {
@@ -111,6 +120,31 @@ int HelperSegments::Slots() {
     std::lock_guard lock(mutex_);
     RenderPool* pool = engine_ != nullptr ? engine_->RenderHelpers() : nullptr;
     return pool != nullptr ? pool->Slots() : 0;
+}
+
+HelperSegments::~HelperSegments() {
+    if (!scratch_.empty()) {
+        std::error_code ignored;
+        fs::remove_all(scratch_, ignored);
+    }
+}
+
+std::string HelperSegments::NewScratchFile() {
+    std::lock_guard lock(mutex_);
+    if (scratch_.empty()) {
+        std::error_code error;
+        fs::path temp = fs::temp_directory_path(error);
+        if (error) temp = "/tmp";
+        RemoveStaleScratchFolders(temp);
+        const fs::path folder = temp / (kScratchPrefix + std::to_string(::getpid()));
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
+        scratch_ = folder.string();
+    }
+    std::string path = scratch_ + "/segment-XXXXXX";
+    const int file = ::mkostemp(path.data(), O_CLOEXEC);
+    if (file < 0) return {};
+    ::close(file);
+    return path;
 }
 
 std::unique_ptr<ss::SegmentSynthesis::Pending> HelperSegments::Start(
