@@ -9,6 +9,8 @@
 #include <QTest>
 #include <filesystem>
 
+#include "speech/speech_engine.h"
+#include "support/audio_file_check.h"
 #include "support/gui_test_base.h"
 #include "support/temp_dir.h"
 #include "ui/control_ids.h"
@@ -129,6 +131,42 @@ class ActivityAreaTest : public GuiTestBase {
             },
             kJobWaitMs));
         QVERIFY(WaitUntil([&] { return ShowsIdle(w); }));
+    }
+
+    // A long render on the render helpers: the bar rises in steps while the segments
+    // come back, and the file is saved whole.
+    void renderOnEveryCoreShowsItsProgress() {
+        const fs::path source = in_.Path() / "chapter.txt";
+        std::string text;
+        while (text.size() < 7000) text += "The river ran on past the mill, and the miller sang. ";
+        WriteBytes(source, text);
+        CSonoleafDlg& w = OpenWindow(SystemSpeech());
+        w.speechEngine->EnableRenderHelpers(2);
+        SetField(w, kTextSourceBrowse, Q(source));
+        SetField(w, kAudioFolderBrowse, Q(out_.Path()));
+        const QString caption = QStringLiteral("Convert to Audio from Text file");
+        Click(*FindControl(w, ui::kFileToAudioButton));
+        bool betweenSeen = false;
+        QVERIFY(WaitUntil(
+            [&] {
+                const QProgressBar* bar = BarOf(w, caption);
+                betweenSeen = betweenSeen ||
+                              (bar != nullptr && bar->value() > 0 && bar->value() < bar->maximum());
+                return !OpenAlerts().isEmpty();
+            },
+            kJobWaitMs));
+        QVERIFY(betweenSeen);
+        QCOMPARE(OpenAlertTexts().value(0),
+                 "File is saved to: " + Q(out_.Path()) + "//chapter.mp3");
+        QVERIFY(WaitUntil(
+            [&] {
+                DismissAllAlerts();
+                return w.Jobs().Running() == 0;
+            },
+            kJobWaitMs));
+        const AudioFileReport report = CheckAudioFile(out_.Path() / "chapter.mp3");
+        QVERIFY2(report.valid, report.problem.c_str());
+        QVERIFY(report.seconds > 300);  // 7000 bytes of prose: about eight minutes
     }
 
     // The PDF converter tells nothing of its progress: a busy bar while its job runs.
