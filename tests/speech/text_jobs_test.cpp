@@ -267,20 +267,19 @@ struct NameCase {
 };
 
 TEST(SingleFileNames, FolderTwoSeparatorsNameAndExtension) {
-    // A named table: GCC 12 under ThreadSanitizer read a braced list of these from a
-    // null address.
-    const std::vector<NameCase> cases = {
-        NameCase{u"/Books/chapter1.txt", u"/Audio", Wav, "/Audio//chapter1\\.wav"},
-        NameCase{u"/Books/chapter1.txt", u"/Audio", Mp3, "/Audio//chapter1\\.mp3"},
-        NameCase{u"/Books/my.notes.txt", u"/Audio", Mp3, "/Audio//my\\.notes\\.mp3"},
-        NameCase{u"/Books/a.txt", u"/Audio", Mp3, std::string("/Audio//") + kStamp + "\\.mp3"},
-        NameCase{u"/Books/readme", u"/Audio", Mp3, std::string("/Audio//") + kStamp + "\\.mp3"},
-        NameCase{u"/my.books/readme", u"/Audio", Wav, std::string("/Audio//") + kStamp + "\\.wav"},
-        NameCase{u"/Books/chapter1.txt", u"/", Wav, "///chapter1\\.wav"},
-        NameCase{u"/Books/chapter1.txt", u"/Audio/", Wav, "/Audio///chapter1\\.wav"},
-        NameCase{u"/Books/chapter1.txt", u" ", Wav, " //chapter1\\.wav"},
-    };
-    for (const NameCase& c : cases) {
+    for (const NameCase& c : {
+             NameCase{u"/Books/chapter1.txt", u"/Audio", Wav, "/Audio//chapter1\\.wav"},
+             NameCase{u"/Books/chapter1.txt", u"/Audio", Mp3, "/Audio//chapter1\\.mp3"},
+             NameCase{u"/Books/my.notes.txt", u"/Audio", Mp3, "/Audio//my\\.notes\\.mp3"},
+             NameCase{u"/Books/a.txt", u"/Audio", Mp3, std::string("/Audio//") + kStamp + "\\.mp3"},
+             NameCase{u"/Books/readme", u"/Audio", Mp3,
+                      std::string("/Audio//") + kStamp + "\\.mp3"},
+             NameCase{u"/my.books/readme", u"/Audio", Wav,
+                      std::string("/Audio//") + kStamp + "\\.wav"},
+             NameCase{u"/Books/chapter1.txt", u"/", Wav, "///chapter1\\.wav"},
+             NameCase{u"/Books/chapter1.txt", u"/Audio/", Wav, "/Audio///chapter1\\.wav"},
+             NameCase{u"/Books/chapter1.txt", u" ", Wav, " //chapter1\\.wav"},
+         }) {
         const auto service = std::make_shared<RecordingSpeechService>();
         service->FailCall("CreateVoice");  // only the name matters here
         AlertCapture alerts;
