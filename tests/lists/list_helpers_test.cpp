@@ -19,6 +19,7 @@
 #include "speech/render_pool.h"
 #include "speech/speech_engine.h"
 #include "support/audio_file_check.h"
+#include "support/child_process.h"
 #include "support/file_contents.h"
 #include "support/recording_alerts.h"
 #include "support/temp_dir.h"
@@ -35,15 +36,6 @@ std::string Prose(std::size_t bytes) {
     while (text.size() < bytes) text += sentence;
     text.resize(bytes);
     return text;
-}
-
-// The processes the helper has started for files, read from /proc.
-std::vector<pid_t> FileProcesses(pid_t helper) {
-    std::ifstream in("/proc/" + std::to_string(helper) + "/task/" + std::to_string(helper) +
-                     "/children");
-    std::vector<pid_t> pids;
-    for (pid_t pid = 0; in >> pid;) pids.push_back(pid);
-    return pids;
 }
 
 bool ProcessExists(pid_t pid) {
@@ -157,7 +149,7 @@ TEST_F(ListHelpers, KilledHelperFailsItsFileAloneAndNoneOutlivesTheProgram) {
         });
         // Kill the first file's process as soon as there is one.
         while (seen.empty()) {
-            seen = FileProcesses(helper);
+            seen = ChildrenOf(helper);
             std::this_thread::yield();
         }
         ::kill(seen.front(), SIGKILL);
@@ -172,7 +164,7 @@ TEST_F(ListHelpers, KilledHelperFailsItsFileAloneAndNoneOutlivesTheProgram) {
         for (const auto& [name, bytes] : files)
             EXPECT_TRUE(CheckAudioFile(out / name).valid) << name;
         // One more file, in a new process, after the loss.
-        seen = FileProcesses(helper);
+        seen = ChildrenOf(helper);
     }
     EXPECT_FALSE(ProcessExists(helper));
     for (const pid_t pid : seen) EXPECT_FALSE(ProcessExists(pid)) << pid;

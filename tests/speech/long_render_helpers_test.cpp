@@ -17,6 +17,7 @@
 #include "speech/render_pool.h"
 #include "speech/speech_engine.h"
 #include "support/audio_file_check.h"
+#include "support/child_process.h"
 #include "support/file_contents.h"
 #include "support/recording_alerts.h"
 #include "support/temp_dir.h"
@@ -33,14 +34,6 @@ std::u16string Prose(std::size_t bytes) {
     while (text.size() < bytes) text += sentence;
     text.resize(bytes);
     return text;
-}
-
-std::vector<pid_t> ChildrenOf(pid_t parent) {
-    std::ifstream in("/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) +
-                     "/children");
-    std::vector<pid_t> pids;
-    for (pid_t pid = 0; in >> pid;) pids.push_back(pid);
-    return pids;
 }
 
 class LongRenders : public ::testing::Test {

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 
 namespace sonoleaf::testing {
 namespace {
@@ -76,6 +77,14 @@ bool DropRootRights() {
     if (::geteuid() != 0) return true;
     return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 &&
            ::geteuid() == kNobody;
+}
+
+std::vector<pid_t> ChildrenOf(pid_t parent) {
+    std::ifstream in("/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) +
+                     "/children");
+    std::vector<pid_t> pids;
+    for (pid_t pid = 0; in >> pid;) pids.push_back(pid);
+    return pids;
 }
 
 }  // namespace sonoleaf::testing

@@ -3,9 +3,12 @@
 // process itself: a file size limit, another user, a changed environment. The child
 // hands back a text; a child that crashes or overruns its time is reported as such.
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace sonoleaf::testing {
 
@@ -24,5 +27,8 @@ ChildOutcome RunInChild(const std::function<std::string()>& body,
 // For use inside a child: drops root's rights (to the user "nobody"), so that file
 // permissions hold as for any user. False when it could not.
 bool DropRootRights();
+
+// The processes `parent` has started and not yet seen end, read from /proc.
+std::vector<pid_t> ChildrenOf(pid_t parent);
 
 }  // namespace sonoleaf::testing
