@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <system_error>
 
@@ -59,19 +60,10 @@ bool ReadSamples(const std::string& path, std::vector<std::int16_t>& samples) {
     const std::uintmax_t size = fs::file_size(path, error);
     if (error) return false;
     samples.resize(static_cast<std::size_t>(size / sizeof(std::int16_t)));
-    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (file < 0) return false;
-    auto* bytes = reinterpret_cast<char*>(samples.data());
-    std::size_t done = 0;
-    const std::size_t wanted = samples.size() * sizeof(std::int16_t);
-    while (done < wanted) {
-        const ssize_t got = ::read(file, bytes + done, wanted - done);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    ::close(file);
-    return done == wanted;
+    const auto bytes = static_cast<std::streamsize>(samples.size() * sizeof(std::int16_t));
+    std::ifstream in(path, std::ios::binary);
+    in.read(reinterpret_cast<char*>(samples.data()), bytes);
+    return in.gcount() == bytes;
 }
 
 class HelperSegment final : public ss::SegmentSynthesis::Pending {

@@ -71,9 +71,7 @@ class ActivityAreaTest : public GuiTestBase {
         WriteBytes(source, "abcdefghijklmnopqrstuvwxyz0123");
         CSonoleafDlg& w = OpenWindow();
         QVERIFY(ShowsIdle(w));
-        SetField(w, kTextSourceBrowse, Q(source));
-        SetField(w, kAudioFolderBrowse, Q(out_.Path()));
-        SetField(w, kCharLengthEdit, QStringLiteral("10"));
+        FillLengthList(w, source, out_.Path());
         speech->SetSpeakBlocks(true);
 
         Click(*FindControl(w, ui::kLengthListButton));
@@ -200,9 +198,7 @@ class ActivityAreaTest : public GuiTestBase {
         const fs::path source = in_.Path() / "book.txt";
         WriteBytes(source, "abcdefghijklmnopqrst");
         CSonoleafDlg& w = OpenWindow();
-        SetField(w, kTextSourceBrowse, Q(source));
-        SetField(w, kAudioFolderBrowse, Q(out_.Path()));
-        SetField(w, kCharLengthEdit, QStringLiteral("10"));
+        FillLengthList(w, source, out_.Path());
         speech->SetSpeakBlocks(true);
         Click(*FindControl(w, ui::kLengthListButton));
         QVERIFY(WaitForBlockedSpeaks(1));

@@ -64,6 +64,15 @@ inline void SetField(CSonoleafDlg& window, int id, const QString& text) {
     }
 }
 
+// Fills in a length list as a user would: the text file, the audio folder and a
+// length of 10 bytes.
+inline void FillLengthList(CSonoleafDlg& window, const std::filesystem::path& source,
+                           const std::filesystem::path& folder) {
+    SetField(window, kTextSourceBrowse, Q(source));
+    SetField(window, kAudioFolderBrowse, Q(folder));
+    SetField(window, kCharLengthEdit, QStringLiteral("10"));
+}
+
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -31,9 +31,7 @@ class NoSessionBusTest : public GuiTestBase {
         const fs::path source = in_.Path() / "book.txt";
         WriteBytes(source, "abcdefghijklmnopqrstuvwxy");
         CSonoleafDlg& w = OpenWindow();
-        SetField(w, kTextSourceBrowse, Q(source));
-        SetField(w, kAudioFolderBrowse, Q(out_.Path()));
-        SetField(w, kCharLengthEdit, QStringLiteral("10"));
+        FillLengthList(w, source, out_.Path());
         Click(*FindControl(w, ui::kLengthListButton));
         FOLLOW_ALERT("Text file to Audio List operation done", w.lengthListBusy, 1);
         FOLLOW_ALERT("Text File to Audio List Operation Ended", w.lengthListBusy, 0);
