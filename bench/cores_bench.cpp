@@ -23,7 +23,8 @@
 #include <vector>
 
 #include "bench_prose.h"
-#include "speech/render_pool.h"
+#include "platform/process/spawn.h"
+#include "render/render_pool.h"
 #include "speech/speech_engine.h"
 #include "support/file_contents.h"
 #include "support/recording_alerts.h"
@@ -123,7 +124,7 @@ Speedup Measure(const char* label, const fs::path& source, const fs::path& scrat
 int main() {
     const char* full = std::getenv("SONOLEAF_BENCH_FULL");
     const bool big = full != nullptr && std::string(full) == "1";
-    const int cores = sonoleaf::render::UsableCores();
+    const int cores = sonoleaf::process::UsableCores();
     const int rounds = 3;
     if (sonoleaf::render::FindRenderHelper().empty()) {
         std::fprintf(stderr, "no render helper beside the benchmark\n");

@@ -32,12 +32,12 @@
 
 #include "bench_prose.h"
 #include "child_figures.h"
+#include "jobs/voice_profile.h"
 #include "lists/source_file.h"
 #include "lists/title_scan.h"
 #include "platform/speech/speech_service.h"
 #include "platform/text/byte_text.h"
 #include "speech/speech_engine.h"
-#include "speech/voice_profile.h"
 #include "support/recording_alerts.h"
 #include "support/recording_speech_service.h"
 #include "support/temp_dir.h"

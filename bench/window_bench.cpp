@@ -19,7 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "speech/render_pool.h"
+#include "platform/process/spawn.h"
+#include "render/render_pool.h"
 #include "speech/speech_engine.h"
 #include "support/gui_test_base.h"
 #include "support/temp_dir.h"
@@ -99,7 +100,7 @@ int main(int argc, char** argv) {
 
     CSonoleafDlg window(SystemSpeech());
     // As the program runs it: the list's files rendered by helpers on every core.
-    window.speechEngine->EnableRenderHelpers(render::UsableCores());
+    window.speechEngine->EnableRenderHelpers(process::UsableCores());
     window.show();
     QApplication::processEvents();
     const std::vector<double> idle = SampleLateness(1000);

@@ -8,11 +8,13 @@
 #include "app/registration.h"
 #include "app/screenshots.h"
 #include "platform/dialogs/message_box.h"
+#include "platform/process/spawn.h"
 #include "platform/speech/speech_service.h"
-#include "speech/render_pool.h"
+#include "platform/text/version.h"
 #include "speech/speech_engine.h"
 #include "ui/art.h"
 #include "ui/control_ids.h"
+#include "ui/message_box_presenter.h"
 #include "ui/sonoleaf_dlg.h"
 
 namespace sonoleaf {
@@ -28,7 +30,7 @@ QStringList ArgumentsOf(int argc, char** argv) {
 void NameApplication() {
     QCoreApplication::setApplicationName(QStringLiteral("sonoleaf"));
     QCoreApplication::setOrganizationName(QStringLiteral("Sonoleaf"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(kVersion));
 }
 
 }  // namespace
@@ -63,6 +65,7 @@ int CSonoleafApp::InitInstance(int argc, char** argv) {
     // modal loop that is still running.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     ui::InitResources();
+    ui::UseMessageBoxes();
     QApplication::setWindowIcon(ui::IconFor(ui::kAppIcon));
 
     if (commandLine.takeScreenshots) return TakeScreenshots(commandLine.screenshotDir);
@@ -70,7 +73,7 @@ int CSonoleafApp::InitInstance(int argc, char** argv) {
     {
         CSonoleafDlg window(speech_service::CreateSystemSpeechService());
         // Lists render on every core the program may use, in helper processes.
-        window.speechEngine->EnableRenderHelpers(render::UsableCores());
+        window.speechEngine->EnableRenderHelpers(process::UsableCores());
         window.exec();
         // The window has stopped speech and joined its jobs when it closed.
     }

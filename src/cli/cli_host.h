@@ -9,12 +9,12 @@
 #include <map>
 #include <string>
 
-#include "jobs/job_host.h"
-#include "speech/voice_profile.h"
+#include "jobs/voice_profile.h"
+#include "speech/speech_job_host.h"
 
 namespace sonoleaf::cli {
 
-class CliJobHost final : public JobHost {
+class CliJobHost final : public SpeechJobHost {
   public:
     explicit CliJobHost(SpeechEngine& engine) : engine_(engine) {}
 

@@ -1,14 +1,17 @@
 #include "cli/cli_options.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QStringList>
 #include <charconv>
 #include <map>
 #include <optional>
 #include <string_view>
 
+#include "jobs/voice_profile.h"
 #include "lists/list_numbers.h"
+#include "platform/process/spawn.h"
 #include "platform/text/text_convert.h"
-#include "speech/render_pool.h"
-#include "speech/voice_profile.h"
 
 namespace sonoleaf::cli {
 namespace {
@@ -16,19 +19,46 @@ namespace {
 // Jobs beyond this are certainly a typing mistake, not a machine.
 constexpr int kMaxJobs = 1024;
 
+constexpr char kSynopsis[] =
+    "usage: sonoleaf-cli voices\n"
+    "       sonoleaf-cli speak  [OPTIONS] [TEXTFILE|-]\n"
+    "       sonoleaf-cli render [OPTIONS] TEXTFILE FOLDER\n"
+    "       sonoleaf-cli list   [OPTIONS] --length N TEXTFILE FOLDER\n"
+    "       sonoleaf-cli list   [OPTIONS] --titles [--start K] TEXTFILE FOLDER\n"
+    "       sonoleaf-cli pdf    PDFFILE FOLDER\n";
+
 const std::map<std::string_view, Command> kCommands = {{"voices", Command::Voices},
                                                        {"speak", Command::Speak},
                                                        {"render", Command::Render},
                                                        {"list", Command::List},
                                                        {"pdf", Command::Pdf}};
 
-std::optional<int> WholeNumber(std::string_view text, int low, int high) {
-    int value = 0;
+struct Options {
+    QCommandLineOption voice{"voice", "male, female, or a voice by the Name 'voices' prints.",
+                             "male|female|NAME"};
+    QCommandLineOption format{"format", "The audio type (mp3).", "mp3|wav"};
+    QCommandLineOption volume{"volume", "Volume from 0 to 100 (80).", "0..100"};
+    QCommandLineOption speed{"speed", "Speed from -10 to 10 (-2).", "-10..10"};
+    QCommandLineOption jobs{"jobs",
+                            "Files of a list, or segments of one render, made at once, each in "
+                            "a process of its own (every core).",
+                            "N"};
+    QCommandLineOption quiet{"quiet", "No progress on standard error."};
+    QCommandLineOption length{"length", "list: a file every N bytes.", "N"};
+    QCommandLineOption titles{"titles", "list: a file per <title> ... </title> passage."};
+    QCommandLineOption start{"start", "list --titles: the first file's number (1).", "K"};
+    QCommandLineOption help{QStringList{"h", "help"}, "Shows this help."};
+    QCommandLineOption version{"version", "Shows the version."};
+};
+
+std::optional<int> WholeNumber(const QString& value, int low, int high) {
+    const std::string text = value.toStdString();
+    int number = 0;
     const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end || value < low || value > high)
+    const auto [stop, error] = std::from_chars(text.data(), end, number);
+    if (text.empty() || error != std::errc() || stop != end || number < low || number > high)
         return std::nullopt;
-    return value;
+    return number;
 }
 
 CliOptions Defaults() {
@@ -38,69 +68,63 @@ CliOptions Defaults() {
     options.audioType = window.audioType;
     options.volume = window.volume;
     options.speed = window.speed;
-    options.jobs = render::UsableCores();
+    options.jobs = process::UsableCores();
     return options;
 }
 
-// The option values seen, before they are checked against the command.
-struct Seen {
-    std::optional<std::string> length;
-    std::optional<std::string> start;
-};
-
-// Applies one option with its value; an error line, or empty.
-std::string ApplyValue(std::string_view name, const std::string& value, CliOptions& options,
-                       Seen& seen) {
-    if (name == "--voice") {
-        if (value == "male") {
+// The voice, audio and job options; an error line, or empty.
+std::string TakeSettings(const QCommandLineParser& parser, const Options& o, CliOptions& options) {
+    if (parser.isSet(o.voice)) {
+        const QString voice = parser.value(o.voice);
+        if (voice == "male") {
             options.voiceGender = Male;
-        } else if (value == "female") {
+        } else if (voice == "female") {
             options.voiceGender = Female;
-        } else if (value.empty()) {
+        } else if (voice.isEmpty()) {
             return "--voice needs male, female or a voice name";
         } else {
-            options.voiceName = value;
+            options.voiceName = voice.toStdString();
         }
-    } else if (name == "--format") {
-        if (value != "mp3" && value != "wav") return "--format must be mp3 or wav";
-        options.audioType = value == "mp3" ? Mp3 : Wav;
-    } else if (name == "--volume") {
-        const auto volume = WholeNumber(value, 0, 100);
-        if (!volume) return "--volume must be a whole number from 0 to 100";
-        options.volume = *volume;
-    } else if (name == "--speed") {
-        const auto speed = WholeNumber(value, -10, 10);
-        if (!speed) return "--speed must be a whole number from -10 to 10";
-        options.speed = *speed;
-    } else if (name == "--jobs") {
-        const auto jobs = WholeNumber(value, 1, kMaxJobs);
-        if (!jobs) return "--jobs must be a whole number from 1 to 1024";
-        options.jobs = *jobs;
-    } else if (name == "--length") {
-        seen.length = value;
-    } else {
-        seen.start = value;
     }
+    if (parser.isSet(o.format)) {
+        const QString format = parser.value(o.format);
+        if (format != "mp3" && format != "wav") return "--format must be mp3 or wav";
+        options.audioType = format == "mp3" ? Mp3 : Wav;
+    }
+    const std::pair<const QCommandLineOption*, std::string> numbers[] = {
+        {&o.volume, "--volume must be a whole number from 0 to 100"},
+        {&o.speed, "--speed must be a whole number from -10 to 10"},
+        {&o.jobs, "--jobs must be a whole number from 1 to 1024"}};
+    const int lows[] = {0, -10, 1};
+    const int highs[] = {100, 10, kMaxJobs};
+    std::int32_t* targets[] = {&options.volume, &options.speed, &options.jobs};
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (!parser.isSet(*numbers[i].first)) continue;
+        const auto value = WholeNumber(parser.value(*numbers[i].first), lows[i], highs[i]);
+        if (!value) return numbers[i].second;
+        *targets[i] = *value;
+    }
+    options.quiet = parser.isSet(o.quiet);
     return {};
 }
 
-bool TakesValue(std::string_view name) {
-    return name == "--voice" || name == "--format" || name == "--volume" || name == "--speed" ||
-           name == "--jobs" || name == "--length" || name == "--start";
-}
-
 // The numbers of a list, with the window's own checks and messages.
-std::string CheckList(CliOptions& options, const Seen& seen) {
-    if (options.byTitles == seen.length.has_value())
-        return "list needs either --length N or --titles";
-    if (seen.start && !options.byTitles) return "--start goes with --titles only";
-    if (seen.length) {
-        const auto length = ParseListNumber(text::ToWide(*seen.length));
+std::string TakeList(const QCommandLineParser& parser, const Options& o, CliOptions& options) {
+    options.byTitles = parser.isSet(o.titles);
+    const bool byLength = parser.isSet(o.length);
+    if (options.command != Command::List) {
+        if (byLength || options.byTitles || parser.isSet(o.start))
+            return "--length, --titles and --start go with list only";
+        return {};
+    }
+    if (options.byTitles == byLength) return "list needs either --length N or --titles";
+    if (parser.isSet(o.start) && !options.byTitles) return "--start goes with --titles only";
+    if (byLength) {
+        const auto length = ParseListNumber(parser.value(o.length).toStdU16String());
         if (!length) return "Invalid Input, Value Must be between 1 and 2^25";
         options.length = *length;
-    }
-    if (options.byTitles) {
-        const auto start = ParseStartNumber(text::ToWide(seen.start.value_or("")));
+    } else {
+        const auto start = ParseStartNumber(parser.value(o.start).toStdU16String());
         if (!start) return "You have given invalid file name starting number";
         options.start = *start;
     }
@@ -124,12 +148,6 @@ std::string CheckOperands(const CliOptions& options) {
     return {};
 }
 
-ParseOutcome Just(ParseOutcome::Kind kind) {
-    ParseOutcome outcome;
-    outcome.kind = kind;
-    return outcome;
-}
-
 ParseOutcome Usage(std::string error) {
     ParseOutcome outcome;
     outcome.error = std::move(error);
@@ -139,74 +157,52 @@ ParseOutcome Usage(std::string error) {
 }  // namespace
 
 ParseOutcome ParseCommandLine(const std::vector<std::string>& arguments) {
+    const Options o;
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(
+        QString::fromLatin1(kSynopsis) +
+        "\nThe window's jobs without a window: the same files, names and messages.");
+    parser.addOptions({o.voice, o.format, o.volume, o.speed, o.jobs, o.quiet, o.length, o.titles,
+                       o.start, o.help, o.version});
+    parser.addPositionalArgument("command", "voices, speak, render, list or pdf.");
+    parser.addPositionalArgument("files", "The text file (or PDF) and the folder.",
+                                 "[FILE] [FOLDER]");
+    QStringList list{QCoreApplication::applicationName()};
+    for (const std::string& argument : arguments) list << QString::fromStdString(argument);
+    if (!parser.parse(list)) return Usage(parser.errorText().toStdString());
+
     ParseOutcome outcome;
+    if (parser.isSet(o.help) || parser.isSet(o.version)) {
+        outcome.kind =
+            parser.isSet(o.help) ? ParseOutcome::Kind::Help : ParseOutcome::Kind::Version;
+        outcome.text = parser.isSet(o.help)
+                           ? parser.helpText().toStdString()
+                           : QCoreApplication::applicationName().toStdString() + " " +
+                                 QCoreApplication::applicationVersion().toStdString() + "\n";
+        return outcome;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) return Usage("no command given");
+    const auto found = kCommands.find(positional.front().toStdString());
+    if (found == kCommands.end())
+        return Usage("unknown command '" + positional.front().toStdString() + "'");
+
     outcome.options = Defaults();
     CliOptions& options = outcome.options;
-    Seen seen;
-    std::optional<Command> command;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        const bool isOption = !optionsEnded && argument.size() > 1 && argument[0] == '-';
-        if (isOption && (argument == "--help" || argument == "-h"))
-            return Just(ParseOutcome::Kind::Help);
-        if (isOption && argument == "--version") return Just(ParseOutcome::Kind::Version);
-        if (!isOption) {
-            if (!command) {
-                const auto found = kCommands.find(argument);
-                if (found == kCommands.end()) return Usage("unknown command '" + argument + "'");
-                command = found->second;
-            } else {
-                options.operands.push_back(argument);
-            }
-            continue;
-        }
-        if (argument == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        const std::size_t equals = argument.find('=');
-        const std::string name = argument.substr(0, equals);
-        if (name == "--quiet" && equals == std::string::npos) {
-            options.quiet = true;
-        } else if (name == "--titles" && equals == std::string::npos) {
-            options.byTitles = true;
-        } else if (TakesValue(name)) {
-            std::string value;
-            if (equals != std::string::npos) {
-                value = argument.substr(equals + 1);
-            } else if (i + 1 < arguments.size()) {
-                value = arguments[++i];
-            } else {
-                return Usage(name + " needs a value");
-            }
-            if (std::string error = ApplyValue(name, value, options, seen); !error.empty())
-                return Usage(error);
-        } else {
-            return Usage("unknown option '" + argument + "'");
-        }
-    }
-    if (!command) return Usage("no command given");
-    options.command = *command;
-    const bool listOnly = seen.length || seen.start || options.byTitles;
-    if (listOnly && options.command != Command::List)
-        return Usage("--length, --titles and --start go with list only");
-    std::string error = CheckOperands(options);
-    if (error.empty() && options.command == Command::List) error = CheckList(options, seen);
+    options.command = found->second;
+    for (qsizetype i = 1; i < positional.size(); ++i)
+        options.operands.push_back(positional[i].toStdString());
+    std::string error = TakeSettings(parser, o, options);
+    if (error.empty()) error = TakeList(parser, o, options);
+    if (error.empty()) error = CheckOperands(options);
     if (!error.empty()) return Usage(error);
     outcome.kind = ParseOutcome::Kind::Run;
     return outcome;
 }
 
-const char* UsageText() {
-    return "usage: sonoleaf-cli voices\n"
-           "       sonoleaf-cli speak  [OPTIONS] [TEXTFILE|-]\n"
-           "       sonoleaf-cli render [OPTIONS] TEXTFILE FOLDER\n"
-           "       sonoleaf-cli list   [OPTIONS] --length N TEXTFILE FOLDER\n"
-           "       sonoleaf-cli list   [OPTIONS] --titles [--start K] TEXTFILE FOLDER\n"
-           "       sonoleaf-cli pdf    PDFFILE FOLDER\n"
-           "options: --voice male|female|NAME  --format mp3|wav  --volume 0..100\n"
-           "         --speed -10..10  --jobs N  --quiet  --help  --version\n";
+std::string UsageText() {
+    return std::string(kSynopsis) + "Try 'sonoleaf-cli --help' for the options.\n";
 }
 
 }  // namespace sonoleaf::cli

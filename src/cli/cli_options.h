@@ -1,5 +1,6 @@
 #pragma once
 // The command line of sonoleaf-cli: what it asks for, checked before anything runs.
+// Parsed by Qt's QCommandLineParser, which also writes the help.
 
 #include <cstdint>
 #include <string>
@@ -29,11 +30,14 @@ struct ParseOutcome {
     Kind kind = Kind::Usage;
     CliOptions options;
     std::string error;  // for Usage: one line, without the program name
+    std::string text;   // for Help and Version: what to print
 };
 
+// `arguments` without the program's own name. Needs a QCoreApplication (for the
+// program's name and version in the help).
 ParseOutcome ParseCommandLine(const std::vector<std::string>& arguments);
 
-// The short usage text, ending in a line break.
-const char* UsageText();
+// The short usage text, ending in a line break, after a usage error.
+std::string UsageText();
 
 }  // namespace sonoleaf::cli

@@ -8,11 +8,13 @@
 #include "cli/inputs.h"
 #include "cli/job_run.h"
 #include "cli/voice_list.h"
-#include "lists/source_file.h"
-#include "lists/title_scan.h"
-#include "platform/text/output_names.h"
+#include "jobs/job_host.h"
+#include "lists/list_jobs.h"
+#include "pdf/pdf_job.h"
+#include "platform/speech/synthesis_engine.h"
 #include "platform/text/text_convert.h"
 #include "speech/speech_engine.h"
+#include "speech/speech_jobs.h"
 
 namespace sonoleaf::cli {
 namespace {
@@ -21,35 +23,21 @@ namespace ss = speech_service;
 
 int Fail(const std::string& error, int status) {
     std::fprintf(stderr, "sonoleaf-cli: %s\n%s", error.c_str(),
-                 status == kExitUsage ? UsageText() : "");
+                 status == kExitUsage ? UsageText().c_str() : "");
     return status;
 }
 
 int ShowVoices(ss::SpeechService& service) {
-    for (const VoiceEntry& voice : ListVoices(service)) {
+    const std::vector<VoiceEntry> voices = ListVoices(service);
+    if (voices.empty()) {
+        return Fail("no speech synthesizer works here: " + ss::InstalledEnginesProblem(),
+                    kExitFailed);
+    }
+    for (const VoiceEntry& voice : voices) {
         std::printf("%s\t%s\t%s\n", text::ToNarrow(voice.name).c_str(),
                     text::ToNarrow(voice.gender).c_str(), text::ToNarrow(voice.language).c_str());
     }
     return 0;
-}
-
-// The list's files, for its progress: as many as the engine will number.
-ListFiles ListFilesOf(const CliOptions& options) {
-    const std::u16string source = text::ToWide(options.operands[0]);
-    ListFiles files;
-    files.folder = options.operands[1];
-    files.stem = text::ToNarrow(text::FileStem(source));
-    files.extension = text::ToNarrow(SpeechEngine::AudioExtension(options.audioType));
-    files.inFlight = options.jobs;
-    if (options.byTitles) {
-        files.first = options.start;
-        files.total = CountTitlePairs(ReadAllBytes(source));
-    } else {
-        const SourceFile file(source);
-        const auto length = static_cast<std::uint64_t>(options.length);
-        files.total = static_cast<std::int64_t>((file.SizeHint() + length - 1) / length);
-    }
-    return files;
 }
 
 // The job behind the command, with its controls filled in as a user would.
@@ -58,27 +46,27 @@ JobRun PrepareJob(const CliOptions& options, const std::string& textFile, CliJob
     const auto operand = [&](std::size_t i) { return text::ToWide(options.operands[i]); };
     switch (options.command) {
         case Command::Speak:
-            run.job = Job::SpeakFile;
+            run.procedure = [](CliJobHost& h) { SpeakFileJob(h); };
             host.SetControlText(kTextSourceBrowse, text::ToWide(textFile));
             break;
         case Command::Render:
-            run.job = Job::FileToAudio;
+            run.procedure = [](CliJobHost& h) { FileToAudioJob(h); };
             run.singleFile = true;
             run.usesHelpers = true;
             host.SetControlText(kTextSourceBrowse, operand(0));
             host.SetControlText(kAudioFolderBrowse, operand(1));
             break;
         case Command::List:
-            run.job = options.byTitles ? Job::TitleList : Job::LengthList;
+            run.procedure = options.byTitles ? [](CliJobHost& h) { TitleListJob(h); }
+                                             : [](CliJobHost& h) { LengthListJob(h); };
             run.usesHelpers = true;
-            run.progress = ListFilesOf(options);
             host.SetControlText(kTextSourceBrowse, operand(0));
             host.SetControlText(kAudioFolderBrowse, operand(1));
             host.SetControlText(kCharLengthEdit, text::ToWide(std::to_string(options.length)));
             host.SetControlText(kStartNumberEdit, text::ToWide(std::to_string(options.start)));
             break;
         case Command::Pdf:
-            run.job = Job::PdfToText;
+            run.procedure = [](CliJobHost& h) { PdfToTextJob(h); };
             host.SetControlText(kPdfSourceBrowse, operand(0));
             host.SetControlText(kTextFolderBrowse, operand(1));
             break;

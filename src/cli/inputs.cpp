@@ -1,5 +1,7 @@
 #include "cli/inputs.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,11 +15,14 @@ namespace sonoleaf::cli {
 namespace fs = std::filesystem;
 
 std::string CheckReadable(const std::string& path) {
-    std::error_code error;
-    if (!fs::exists(path, error)) return "cannot read '" + path + "': no such file";
-    if (!fs::is_regular_file(path, error)) return "cannot read '" + path + "': not a file";
-    if (!std::ifstream(path, std::ios::binary).good())
+    // The system's own reason: a folder that may not be entered is no missing file.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
         return "cannot read '" + path + "': " + std::strerror(errno);
+    if (!S_ISREG(info.st_mode)) return "cannot read '" + path + "': not a file";
+    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0) return "cannot read '" + path + "': " + std::strerror(errno);
+    ::close(file);
     return {};
 }
 

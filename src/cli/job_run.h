@@ -1,27 +1,23 @@
 #pragma once
-// One job of the window run for the command line: its messages as lines, its progress
-// on standard error, Ctrl-C and SIGTERM as "Stop TTS Process".
+// One job of the window run for the command line: its messages as lines (failures on
+// standard error), its progress on standard error from the engine's own readings,
+// Ctrl-C and SIGTERM as "Stop TTS Process", and its outcome as the exit status.
 
-#include <cstdint>
-#include <string>
+#include <functional>
 
 #include "cli/cli_host.h"
 #include "cli/cli_options.h"
-#include "cli/folder_progress.h"
-#include "jobs/job_host.h"
 
 namespace sonoleaf::cli {
 
 struct JobRun {
-    Job job = Job::FileToAudio;
+    std::function<void(CliJobHost&)> procedure;
     bool usesHelpers = false;  // lists and renders: render helpers on every core (--jobs)
-    // For lists: the files to watch for progress; total 0 shows none. A single
-    // file's render shows 0/1 then 1/1.
-    ListFiles progress;
+    // A single file's render: its progress ends as "1/1 files" once it is saved.
     bool singleFile = false;
 };
 
-// Runs `run.job` on `host` (controls and profile already set); the exit status.
+// Runs `run.procedure` on `host` (controls and profile already set); the exit status.
 int RunJob(CliJobHost& host, const CliOptions& options, const JobRun& run);
 
 }  // namespace sonoleaf::cli

@@ -1,24 +1,11 @@
 #include "cli/line_alerts.h"
 
-#include <array>
-#include <string_view>
-
 #include "platform/text/text_convert.h"
 
 namespace sonoleaf::cli {
 
-bool IsFailureMessage(const std::string& text) {
-    // "could not be saved" (files and lists), "could not be started" (pdftotext), the
-    // title list without titles and the PDF that did not convert.
-    static constexpr std::array<std::string_view, 3> kMarkers = {
-        "could not be", "There is no <title>", ": This File is Encrypted"};
-    for (const std::string_view marker : kMarkers) {
-        if (text.find(marker) != std::string::npos) return true;
-    }
-    return false;
-}
-
-void LineAlerts::Present(const std::u16string& /*caption*/, const std::u16string& text) {
+void LineAlerts::Present(const std::u16string& /*caption*/, const std::u16string& text,
+                         AlertKind kind) {
     const std::string narrow = text::ToNarrow(text);
     // The box's line breaks become the terminal's.
     std::string line;
@@ -27,11 +14,11 @@ void LineAlerts::Present(const std::u16string& /*caption*/, const std::u16string
         if (narrow[i] == '\r' && i + 1 < narrow.size() && narrow[i + 1] == '\n') continue;
         line += narrow[i];
     }
-    if (IsFailureMessage(line)) failed_ = true;
     std::lock_guard lock(mutex_);
     if (beforeLine_) beforeLine_();
-    std::fprintf(out_, "%s\n", line.c_str());
-    std::fflush(out_);
+    std::FILE* stream = kind == AlertKind::Failure ? err_ : out_;
+    std::fprintf(stream, "%s\n", line.c_str());
+    std::fflush(stream);
 }
 
 }  // namespace sonoleaf::cli

@@ -1,8 +1,7 @@
 #pragma once
-// The window's alert boxes as lines on standard output, for a program with no
-// display; it remembers whether any message told of a file that was not made.
+// The window's alert boxes as lines, for a program with no display: a message on
+// standard output, a failure on standard error.
 
-#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <mutex>
@@ -15,21 +14,17 @@ namespace sonoleaf::cli {
 class LineAlerts : public AlertPresenter {
   public:
     // `beforeLine` runs before each message, e.g. to clear a progress bar.
-    LineAlerts(std::FILE* out, std::function<void()> beforeLine)
-        : out_(out), beforeLine_(std::move(beforeLine)) {}
+    LineAlerts(std::FILE* out, std::FILE* err, std::function<void()> beforeLine)
+        : out_(out), err_(err), beforeLine_(std::move(beforeLine)) {}
 
-    void Present(const std::u16string& caption, const std::u16string& text) override;
-    // A message said a file could not be saved, or an input gave nothing to save.
-    bool AnyFailure() const { return failed_.load(); }
+    void Present(const std::u16string& caption, const std::u16string& text,
+                 AlertKind kind) override;
 
   private:
     std::FILE* out_;
+    std::FILE* err_;
     std::function<void()> beforeLine_;
     std::mutex mutex_;  // one message at a time, whole
-    std::atomic<bool> failed_{false};
 };
-
-// Whether a job's message tells of a failure: the window's wording for it.
-bool IsFailureMessage(const std::string& text);
 
 }  // namespace sonoleaf::cli

@@ -13,19 +13,26 @@ constexpr int kBarWidth = 30;
 
 class QuietDisplay final : public ProgressDisplay {
   public:
-    void Show(std::int64_t, std::int64_t) override {}
+    void Show(std::int64_t, std::int64_t, const char*) override {}
 };
 
 // One line each time the numbers change, for logs and batch systems.
 class LineDisplay final : public ProgressDisplay {
   public:
     explicit LineDisplay(std::FILE* stream) : stream_(stream) {}
-    void Show(std::int64_t done, std::int64_t total) override {
+    void Show(std::int64_t done, std::int64_t total, const char* unit) override {
+        const bool percent = unit[0] == '%';
+        // A share of the text is told in tens, so that a log stays short.
+        if (percent) done -= done % 10;
         if (done == lastDone_ && total == lastTotal_) return;
         lastDone_ = done;
         lastTotal_ = total;
-        std::fprintf(stream_, "%lld/%lld files\n", static_cast<long long>(done),
-                     static_cast<long long>(total));
+        if (percent) {
+            std::fprintf(stream_, "%lld%%\n", static_cast<long long>(done));
+        } else {
+            std::fprintf(stream_, "%lld/%lld %s\n", static_cast<long long>(done),
+                         static_cast<long long>(total), unit);
+        }
         std::fflush(stream_);
     }
 
@@ -40,7 +47,7 @@ class LineDisplay final : public ProgressDisplay {
 class BarDisplay final : public ProgressDisplay {
   public:
     explicit BarDisplay(std::FILE* stream) : stream_(stream) {}
-    void Show(std::int64_t done, std::int64_t total) override {
+    void Show(std::int64_t done, std::int64_t total, const char* unit) override {
         std::lock_guard lock(mutex_);
         if (drawn_ && done == lastDone_ && total == lastTotal_) return;
         lastDone_ = done;
@@ -49,8 +56,12 @@ class BarDisplay final : public ProgressDisplay {
             total > 0 ? std::clamp<std::int64_t>(done * kBarWidth / total, 0, kBarWidth) : 0;
         const std::string bar = std::string(static_cast<std::size_t>(filled), '#') +
                                 std::string(static_cast<std::size_t>(kBarWidth - filled), '-');
-        std::fprintf(stream_, "\r[%s] %lld/%lld files", bar.c_str(), static_cast<long long>(done),
-                     static_cast<long long>(total));
+        if (unit[0] == '%') {
+            std::fprintf(stream_, "\r[%s] %lld%%", bar.c_str(), static_cast<long long>(done));
+        } else {
+            std::fprintf(stream_, "\r[%s] %lld/%lld %s", bar.c_str(), static_cast<long long>(done),
+                         static_cast<long long>(total), unit);
+        }
         std::fflush(stream_);
         drawn_ = true;
     }
@@ -77,6 +88,22 @@ class BarDisplay final : public ProgressDisplay {
 };
 
 }  // namespace
+
+bool ShownProgress(const progress::Reading& reading, std::int64_t& done, std::int64_t& total,
+                   const char*& unit) {
+    if (reading.unit == progress::Unit::Files && reading.filesTotal > 0) {
+        done = static_cast<std::int64_t>(reading.filesDone);
+        total = static_cast<std::int64_t>(reading.filesTotal);
+        unit = "files";
+        return true;
+    }
+    const std::optional<double> fraction = reading.Fraction();
+    if (reading.unit != progress::Unit::TextBytes || !fraction) return false;
+    done = static_cast<std::int64_t>(*fraction * 100.0);
+    total = 100;
+    unit = "%";
+    return true;
+}
 
 std::unique_ptr<ProgressDisplay> MakeProgressDisplay(std::FILE* stream, bool quiet) {
     if (quiet) return std::make_unique<QuietDisplay>();

@@ -1,16 +1,16 @@
 #pragma once
-// What a job procedure reaches in the main window. The window implements it; unit
-// tests implement it without a window.
+// What a job procedure reaches in the main window: its controls, its settings and
+// the jobs' busy flags. The window and the command line implement it; unit tests
+// implement it without either. (Jobs that speak reach the speech engine as well,
+// through the speech layer's SpeechJobHost.)
 
 #include <atomic>
 #include <cstdint>
 #include <string>
 
-#include "speech/voice_profile.h"
+#include "jobs/voice_profile.h"
 
 namespace sonoleaf {
-
-class SpeechEngine;
 
 // Control ids of the main window that jobs read.
 enum ControlId : int {
@@ -45,7 +45,6 @@ class JobHost {
     // Opens the voice settings dialog and returns when it has been closed.
     virtual void ShowVoiceSettingDialog() = 0;
     virtual VoiceProfile& Profile() = 0;
-    virtual SpeechEngine& Engine() = 0;
     virtual std::atomic<std::int32_t>& BusyFlag(Job job) = 0;
 };
 

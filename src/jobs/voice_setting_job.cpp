@@ -1,4 +1,4 @@
-#include "jobs/job_procedures.h"
+#include "jobs/voice_setting_job.h"
 
 namespace sonoleaf {
 

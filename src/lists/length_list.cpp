@@ -55,8 +55,9 @@ void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string
         // The bytes after the last full chunk make one more file, so no text is lost.
         if (byteCount > 0) cut();
     }
-    ShowAlertText(
-        renders.Finish().Closing(u"Text file to Audio List operation done", outputFolder));
+    const ListFailures failures = renders.Finish();
+    ShowAlertText(failures.Closing(u"Text file to Audio List operation done", outputFolder),
+                  failures.Any() ? AlertKind::Failure : AlertKind::Message);
 }
 
 }  // namespace sonoleaf

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "speech/render_result.h"
+#include "render/render_result.h"
 
 namespace sonoleaf {
 
@@ -15,6 +15,7 @@ class ListFailures {
     void Count(const RenderResult& result, bool stopped);
     // The closing message, with the failures' lines after it when there were any.
     std::u16string Closing(std::u16string message, const std::u16string& folder) const;
+    bool Any() const { return failed_ > 0; }
 
   private:
     int attempted_ = 0;

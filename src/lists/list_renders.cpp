@@ -2,13 +2,18 @@
 
 #include <utility>
 
-#include "speech/render_pool.h"
+#include "render/render_pool.h"
 
 namespace sonoleaf {
 
 ListRenders::ListRenders(SpeechEngine& engine, const ProfileCopy& profile,
                          const std::atomic<bool>& running, std::uint64_t total)
-    : engine_(engine), profile_(profile), running_(running), job_(progress::Current()) {
+    : engine_(engine),
+      profile_(profile),
+      voice_(engine.RenderHelpers() != nullptr ? engine.ChooseVoice(profile)
+                                               : render::VoiceChoice{}),
+      running_(running),
+      job_(progress::Current()) {
     if (job_ != nullptr) job_->SetTotal(total, progress::Unit::Files);
 }
 
@@ -24,7 +29,7 @@ void ListRenders::Render(std::u16string text, std::u16string outputPath,
     render::RenderPool* helpers = text.empty() ? nullptr : engine_.RenderHelpers();
     if (helpers != nullptr) {
         render::FileWork work;
-        work.profile = profile_;
+        work.voice = voice_;
         work.text = std::move(text);
         work.outputPath = std::move(outputPath);
         work.tags = std::move(tags);

@@ -17,7 +17,7 @@
 #include "lists/list_failures.h"
 #include "platform/speech/speech_service.h"
 #include "platform/text/progress.h"
-#include "speech/render_result.h"
+#include "render/render_result.h"
 #include "speech/speech_engine.h"
 
 namespace sonoleaf {
@@ -46,6 +46,7 @@ class ListRenders {
 
     SpeechEngine& engine_;
     const ProfileCopy profile_;
+    const render::VoiceChoice voice_;  // the profile's voice, as the helpers are told it
     const std::atomic<bool>& running_;
     std::mutex mutex_;  // the helpers' reports come on another thread
     std::condition_variable changed_;

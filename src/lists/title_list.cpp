@@ -34,7 +34,7 @@ void SpeechEngine::MakeAudioListByTitles(std::u16string textPath, std::u16string
     }
 
     if (!titleListRunning) {
-        ShowAlert("There is no <title>...</title> tag found");
+        ShowAlert("There is no <title>...</title> tag found", AlertKind::Failure);
         return;
     }
 
@@ -62,11 +62,12 @@ void SpeechEngine::MakeAudioListByTitles(std::u16string textPath, std::u16string
     }
     const ListFailures failures = renders.Finish();
     if (!found) {
-        ShowAlert("There is no <title>...</title> tag found");
+        ShowAlert("There is no <title>...</title> tag found", AlertKind::Failure);
         return;
     }
     ShowAlertText(
-        failures.Closing(u"Audio list by given <title>...</title> tag completed", outputFolder));
+        failures.Closing(u"Audio list by given <title>...</title> tag completed", outputFolder),
+        failures.Any() ? AlertKind::Failure : AlertKind::Message);
 }
 
 }  // namespace sonoleaf

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "jobs/alert.h"
-#include "jobs/job_procedures.h"
+#include "lists/list_jobs.h"
 #include "lists/list_numbers.h"
 #include "speech/speech_engine.h"
 
@@ -13,7 +13,7 @@ namespace sonoleaf {
 
 // Validation messages are shown while the job still counts as busy; the closing
 // message after it has become idle again. Only Stop clears the running flag.
-void TitleListJob(JobHost& host) {
+void TitleListJob(SpeechJobHost& host) {
     std::atomic<std::int32_t>& busy = host.BusyFlag(Job::TitleList);
     SpeechEngine& engine = host.Engine();
     busy = 1;

@@ -88,7 +88,8 @@ void ConvertPdfToText(std::u16string pdfPath, std::u16string folder) {
 void ReportConversionResult(std::string quotedPdf, std::string quotedText,
                             const process::RunResult& run, bool writtenByRun) {
     if (run.outcome == process::RunResult::Outcome::NotStarted) {
-        ShowAlert("The converter pdftotext could not be started: install poppler-utils");
+        ShowAlert("The converter pdftotext could not be started: install poppler-utils",
+                  AlertKind::Failure);
         return;
     }
     const std::string textPath =
@@ -97,7 +98,7 @@ void ReportConversionResult(std::string quotedPdf, std::string quotedText,
     if (run.ExitedWith(0) && writtenByRun && OpensForReading(textPath)) {
         ShowAlert("Converted File  is Saved to: " + quotedText);
     } else {
-        ShowAlert(quotedPdf + ": This File is Encrypted");
+        ShowAlert(quotedPdf + ": This File is Encrypted", AlertKind::Failure);
     }
 }
 

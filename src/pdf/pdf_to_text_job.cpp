@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "jobs/alert.h"
-#include "jobs/job_procedures.h"
+#include "pdf/pdf_job.h"
 #include "pdf/pdf_to_text.h"
 #include "platform/text/progress.h"
 

@@ -1,12 +1,12 @@
 #include "jobs/alert.h"
-#include "jobs/job_procedures.h"
 #include "speech/speech_engine.h"
+#include "speech/speech_jobs.h"
 
 namespace sonoleaf {
 
 namespace ss = speech_service;
 
-void SpeakNowJob(JobHost& host) {
+void SpeakNowJob(SpeechJobHost& host) {
     std::atomic<std::int32_t>& busy = host.BusyFlag(Job::SpeakNow);
     busy = 1;
     const std::u16string text = host.ReadControlText(kTypedTextEdit);
@@ -16,17 +16,20 @@ void SpeakNowJob(JobHost& host) {
     SpeechEngine& engine = host.Engine();
     const VoiceProfile& profile = host.Profile();
     std::shared_ptr<ss::Voice> voice;
-    if (ss::Succeeded(engine.Service().CreateVoice(voice)) && voice) {
+    ss::HResult spoken = engine.Service().CreateVoice(voice);
+    if (ss::Succeeded(spoken) && voice) {
         const LiveVoiceRegistration live(engine.liveVoice, voice);
         voice->SetVolume(static_cast<std::uint16_t>(profile.volume.load()));
         voice->SetRate(profile.speed.load());
         engine.SelectVoiceByGender(*voice, profile.voiceGender.load());
-        voice->Speak(text, ss::kSpeakDefault, nullptr);
+        spoken = voice->Speak(text, ss::kSpeakDefault, nullptr);
     }
     voice.reset();
 
     busy = 0;
     ShowAlert("Text to Speech operation Completed");
+    // Heard nothing: the user learns why, after the job's own message.
+    if (ss::Failed(spoken)) ShowAlertText(SpeakFailureMessage(spoken), AlertKind::Failure);
 }
 
 }  // namespace sonoleaf

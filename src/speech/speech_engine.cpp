@@ -6,11 +6,13 @@
 #include <system_error>
 
 #include "jobs/alert.h"
+#include "platform/process/spawn.h"
+#include "platform/speech/file_render.h"
 #include "platform/text/output_names.h"
 #include "platform/text/regular_file.h"
 #include "platform/text/text_convert.h"
-#include "speech/render_pool.h"
-#include "speech/render_segments.h"
+#include "render/render_pool.h"
+#include "render/render_segments.h"
 
 namespace sonoleaf {
 
@@ -83,24 +85,6 @@ class OperationVoice {
     HResult result_ = ss::kOk;
 };
 
-// Binds a new stream to the output path with the engine's wave format and tags it.
-HResult BindStream(SpeechEngine& engine, const std::u16string& outputPath, const ss::FileTags& tags,
-                   std::shared_ptr<ss::FileStream>& stream) {
-    const auto format = std::make_unique<ss::WaveFormat>();  // PCM, 22,050 Hz, 16-bit, mono
-    HResult hr = engine.Service().CreateFileStream(stream);
-    if (ss::Succeeded(hr) && !stream) hr = ss::kFail;
-    if (ss::Succeeded(hr)) {
-        hr = stream->BindToFile(outputPath, ss::kFileModeCreateAlways,
-                                ss::StreamFormatId::WaveFormatEx, format.get(), ss::kAllEvents);
-    }
-    if (ss::Failed(hr)) {
-        stream.reset();
-        return hr;
-    }
-    stream->SetTags(tags);  // an untagged file is still a whole file
-    return hr;
-}
-
 // What one rendering needs besides its text.
 struct RenderRequest {
     const ProfileCopy& profile;
@@ -110,40 +94,30 @@ struct RenderRequest {
     ss::FileTags tags;
 };
 
-// The steps shared by both renderings: a voice, a file stream bound to the output
-// path with the engine's wave format, the speech into it, the stream closed only when
-// everything succeeded, and everything released. The message comes last, once the
-// file is complete on disk (or known not to be), so that it tells what is there.
+// A voice, then the steps every rendering shares (a stream bound to the output path,
+// the speech into it, the stream closed only when everything succeeded), and
+// everything released. The message comes last, once the file is complete on disk (or
+// known not to be), so that it tells what is there.
 RenderResult RenderIntoFile(SpeechEngine& engine, LiveVoices& live, const std::u16string& text,
                             RenderRequest request) {
     RenderResult result = RenderResult::Saved();
     {
         OperationVoice voice(engine, live, request.profile);
-        HResult hr = voice.Result();
-        RenderStep step = RenderStep::Voice;
-        std::shared_ptr<ss::FileStream> stream;
-        if (ss::Succeeded(hr)) {
-            step = RenderStep::File;
+        ss::FileRenderOutcome outcome{voice.Result(), RenderStep::Voice};
+        if (ss::Succeeded(outcome.result)) {
             if (!voice.Name().empty()) request.tags.comment = u"Read by " + voice.Name();
-            hr = BindStream(engine, request.outputPath, request.tags, stream);
+            outcome = ss::SpeakIntoFile(engine.Service(), *voice, text, request.flags,
+                                        request.outputPath, request.tags);
         }
-        if (ss::Succeeded(hr)) {
-            step = RenderStep::Speech;
-            hr = voice->SetOutput(stream, true);
-        }
-        if (ss::Succeeded(hr)) hr = voice->Speak(text, request.flags, nullptr);
-        if (ss::Succeeded(hr)) {
-            step = RenderStep::Closing;
-            hr = stream->Close();
-        }
-        stream.reset();
-        if (ss::Failed(hr)) {
-            result = RenderResult::Failure(step, hr);
+        if (ss::Failed(outcome.result)) {
+            result = RenderResult::Failure(outcome.step, outcome.result);
         } else if (!FileIsThere(request.outputPath)) {
             result = RenderResult::NothingKept();
         }
     }
-    if (request.announce) ShowAlertText(RenderMessage(result, request.outputPath));
+    if (request.announce)
+        ShowAlertText(RenderMessage(result, request.outputPath),
+                      result.IsFailed() ? AlertKind::Failure : AlertKind::Message);
     return result;
 }
 
@@ -166,7 +140,7 @@ void SpeechEngine::EnableRenderHelpers(int slots) {
     }
     // Long renders share the helpers with the lists.
     if (slots > 0 && !segments_) {
-        segments_ = std::make_shared<render::HelperSegments>(*this);
+        segments_ = std::make_shared<render::HelperSegments>([this] { return RenderHelpers(); });
         service_->UseSegmentSynthesis(segments_);
     }
 }
@@ -176,9 +150,11 @@ render::RenderPool* SpeechEngine::RenderHelpers() {
     if (helperSlots_ < 1) return nullptr;
     if (!helpers_ && !helpersTried_) {
         helpersTried_ = true;  // once: a helper that cannot start will not start later
-        helpers_ = render::RenderPool::Start(helperSlots_, render::FindRenderHelper());
+        std::string problem;
+        helpers_ = render::RenderPool::Start(helperSlots_, render::FindRenderHelper(), problem);
         if (!helpers_)
-            std::fprintf(stderr, "sonoleaf: no render helper; lists render one file at a time\n");
+            std::fprintf(stderr, "sonoleaf: %s; lists render one file at a time\n",
+                         problem.c_str());
     }
     return helpers_.get();
 }
@@ -206,14 +182,13 @@ ProfileCopy SpeechEngine::TakeProfile() const {
     return {voiceGender.load(), audioType.load(), volume.load(), speed.load(), voiceName_};
 }
 
-HResult SpeechEngine::SelectVoiceByGender(ss::Voice& voice, std::int32_t gender,
-                                          std::u16string* voiceName,
-                                          const std::u16string& preferredName) {
+std::shared_ptr<ss::VoiceToken> SpeechEngine::ChooseToken(
+    std::int32_t gender, const std::u16string& preferredName,
+    std::unique_ptr<ss::TokenEnumeration>& tokens, HResult& hr) {
     std::unique_ptr<ss::TokenCategory> category;
-    HResult hr = service_->CreateTokenCategory(category);
+    hr = service_->CreateTokenCategory(category);
     if (ss::Succeeded(hr) && !category) hr = ss::kFail;
     if (ss::Succeeded(hr)) hr = category->SetId(ss::kVoicesCategory, false);
-    std::unique_ptr<ss::TokenEnumeration> tokens;
     if (ss::Succeeded(hr)) hr = category->EnumTokens(nullptr, GenderAttribute(gender), tokens);
     if (ss::Succeeded(hr) && !tokens) hr = ss::kFail;
     category.reset();
@@ -222,6 +197,15 @@ HResult SpeechEngine::SelectVoiceByGender(ss::Voice& voice, std::int32_t gender,
     if (ss::Succeeded(hr)) hr = tokens->Next(1, token, nullptr);
     if (ss::Succeeded(hr) && !preferredName.empty())
         token = TokenNamed(*tokens, preferredName, token);
+    return token;
+}
+
+HResult SpeechEngine::SelectVoiceByGender(ss::Voice& voice, std::int32_t gender,
+                                          std::u16string* voiceName,
+                                          const std::u16string& preferredName) {
+    HResult hr = ss::kOk;
+    std::unique_ptr<ss::TokenEnumeration> tokens;
+    std::shared_ptr<ss::VoiceToken> token = ChooseToken(gender, preferredName, tokens, hr);
     if (ss::Succeeded(hr)) hr = voice.SetVoice(token);
     if (voiceName != nullptr) *voiceName = token ? token->Attribute(u"Name") : std::u16string();
     tokens.reset();
@@ -245,11 +229,23 @@ RenderResult SpeechEngine::RenderTextWith(const ProfileCopy& profile, std::u16st
                           {profile, ss::kSpeakDefault, outputPath, announce, std::move(tags)});
 }
 
-void SpeechEngine::SpeakTextFile(std::u16string path) {
+HResult SpeechEngine::SpeakTextFile(std::u16string path) {
     OperationVoice voice(*this, fileSpeakVoice, TakeProfile());
     HResult hr = voice.Result();
     if (ss::Succeeded(hr)) hr = voice->SetOutput(nullptr, true);
-    if (ss::Succeeded(hr)) voice->Speak(path, ss::kSpeakIsFileName, nullptr);
+    if (ss::Succeeded(hr)) hr = voice->Speak(path, ss::kSpeakIsFileName, nullptr);
+    return hr;
+}
+
+render::VoiceChoice SpeechEngine::ChooseVoice(const ProfileCopy& profile) {
+    render::VoiceChoice choice;
+    choice.volume = profile.volume;
+    choice.rate = profile.speed;
+    HResult hr = ss::kOk;
+    std::unique_ptr<ss::TokenEnumeration> tokens;
+    if (const auto token = ChooseToken(profile.voiceGender, profile.voiceName, tokens, hr))
+        choice.name = token->Attribute(u"Name");
+    return choice;
 }
 
 RenderResult SpeechEngine::RenderTextFileToFile(std::u16string sourcePath,

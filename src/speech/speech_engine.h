@@ -7,10 +7,11 @@
 #include <mutex>
 #include <string>
 
+#include "jobs/voice_profile.h"
 #include "platform/speech/speech_service.h"
+#include "render/render_protocol.h"
+#include "render/render_result.h"
 #include "speech/live_voices.h"
-#include "speech/render_result.h"
-#include "speech/voice_profile.h"
 
 namespace sonoleaf {
 
@@ -65,7 +66,9 @@ class SpeechEngine {
 
     // An empty text renders nothing and returns NothingToSay.
     RenderResult RenderTextToFile(std::u16string text, std::u16string outputPath, bool announce);
-    void SpeakTextFile(std::u16string path);
+    // The result of the speech: a failure when no sound output could be reached or the
+    // file could not be read.
+    speech_service::HResult SpeakTextFile(std::u16string path);
     RenderResult RenderTextFileToFile(std::u16string sourcePath, std::u16string outputPath);
 
     // Single-file jobs (speech/).
@@ -88,6 +91,9 @@ class SpeechEngine {
     void EnableRenderHelpers(int slots);
     // The helpers, started now if need be; null when disabled or they cannot run.
     render::RenderPool* RenderHelpers();
+    // The voice `profile` reads with, as a helper process is told it: the token the
+    // lookup by gender (or by Name) chooses, with the profile's volume and speed.
+    render::VoiceChoice ChooseVoice(const ProfileCopy& profile);
     // One file of a list, in this process: RenderTextToFile with the list's profile
     // and tags, never announced.
     RenderResult RenderFileWork(const ProfileCopy& profile, std::u16string text,
@@ -98,6 +104,11 @@ class SpeechEngine {
     void Stop(bool lengthListBusy);
 
   private:
+    // The voice lookup's steps up to the token chosen (null: the default voice).
+    // `tokens` keeps the enumeration until the caller has used the token.
+    std::shared_ptr<speech_service::VoiceToken> ChooseToken(
+        std::int32_t gender, const std::u16string& preferredName,
+        std::unique_ptr<speech_service::TokenEnumeration>& tokens, speech_service::HResult& hr);
     // RenderTextToFile with the profile and the tags of the operation it is part of.
     RenderResult RenderTextWith(const ProfileCopy& profile, std::u16string text,
                                 std::u16string outputPath, bool announce,

@@ -3,12 +3,12 @@
 // validation message is shown while the job still counts as busy, the closing
 // message after it has become idle.
 #include "jobs/alert.h"
-#include "jobs/job_procedures.h"
 #include "speech/speech_engine.h"
+#include "speech/speech_jobs.h"
 
 namespace sonoleaf {
 
-void MakeAudioJob(JobHost& host) {
+void MakeAudioJob(SpeechJobHost& host) {
     std::atomic<std::int32_t>& busy = host.BusyFlag(Job::MakeAudio);
     busy = 1;
     std::u16string text = host.ReadControlText(kTypedTextEdit);
@@ -24,7 +24,7 @@ void MakeAudioJob(JobHost& host) {
     ShowAlert("Raw Text to Audio Operation Ended");
 }
 
-void SpeakFileJob(JobHost& host) {
+void SpeakFileJob(SpeechJobHost& host) {
     std::atomic<std::int32_t>& busy = host.BusyFlag(Job::SpeakFile);
     busy = 1;
     std::u16string path = host.ReadControlText(kTextSourceBrowse);
@@ -34,12 +34,15 @@ void SpeakFileJob(JobHost& host) {
         return;
     }
     host.Engine().CopyProfile(host.Profile());
-    host.Engine().SpeakTextFile(std::move(path));
+    const speech_service::HResult spoken = host.Engine().SpeakTextFile(std::move(path));
     busy = 0;
     ShowAlert("Text File to Speech Operation Ended");
+    // Heard nothing: the user learns why, after the job's own message.
+    if (speech_service::Failed(spoken))
+        ShowAlertText(SpeakFailureMessage(spoken), AlertKind::Failure);
 }
 
-void FileToAudioJob(JobHost& host) {
+void FileToAudioJob(SpeechJobHost& host) {
     std::atomic<std::int32_t>& busy = host.BusyFlag(Job::FileToAudio);
     busy = 1;
     std::u16string source = host.ReadControlText(kTextSourceBrowse);

@@ -11,7 +11,9 @@
 #include <array>
 #include <utility>
 
-#include "jobs/job_procedures.h"
+#include "jobs/voice_setting_job.h"
+#include "lists/list_jobs.h"
+#include "pdf/pdf_job.h"
 #include "platform/dialogs/browse_edit.h"
 #include "platform/dialogs/control_builder.h"
 #include "platform/dialogs/data_exchange.h"
@@ -22,6 +24,7 @@
 #include "platform/dialogs/qt_text.h"
 #include "platform/process/run_program.h"
 #include "speech/speech_engine.h"
+#include "speech/speech_jobs.h"
 #include "ui/about_dlg.h"
 #include "ui/activity_area.h"
 #include "ui/art.h"
@@ -66,6 +69,30 @@ constexpr int kActivityWidth = 228;
 constexpr int kActivityHeight = 78;
 // Often enough to look alive, rarely enough to cost a render nothing.
 constexpr int kProgressPollMs = 250;
+
+// The procedure behind each job's button.
+using JobProcedure = void (*)(CSonoleafDlg&);
+JobProcedure ProcedureFor(Job job) {
+    switch (job) {
+        case Job::VoiceSetting:
+            return [](CSonoleafDlg& w) { VoiceSettingJob(w); };
+        case Job::PdfToText:
+            return [](CSonoleafDlg& w) { PdfToTextJob(w); };
+        case Job::SpeakNow:
+            return [](CSonoleafDlg& w) { SpeakNowJob(w); };
+        case Job::MakeAudio:
+            return [](CSonoleafDlg& w) { MakeAudioJob(w); };
+        case Job::SpeakFile:
+            return [](CSonoleafDlg& w) { SpeakFileJob(w); };
+        case Job::FileToAudio:
+            return [](CSonoleafDlg& w) { FileToAudioJob(w); };
+        case Job::LengthList:
+            return [](CSonoleafDlg& w) { LengthListJob(w); };
+        case Job::TitleList:
+            return [](CSonoleafDlg& w) { TitleListJob(w); };
+    }
+    return [](CSonoleafDlg&) {};
+}
 
 // The button that starts a job, whose caption names its row; none for the voice
 // settings, which are a dialog rather than work to wait for.
@@ -220,7 +247,6 @@ std::atomic<std::int32_t>& CSonoleafDlg::BusyFlag(Job job) {
 void CSonoleafDlg::LaunchJob(Job job) {
     if (ShuttingDown()) return;
     const JobProcedure procedure = ProcedureFor(job);
-    if (procedure == nullptr) return;
     const auto* button = ControlAs<QAbstractButton>(ButtonOf(job));
     if (button == nullptr) {
         jobRunner.Launch(BusyFlag(job), [this, procedure] { procedure(*this); });

@@ -12,11 +12,11 @@
 #include <cstdint>
 #include <memory>
 
-#include "jobs/job_host.h"
 #include "jobs/job_runner.h"
 #include "jobs/progress_board.h"
 #include "platform/dialogs/template_dialog.h"
 #include "platform/speech/speech_service.h"
+#include "speech/speech_job_host.h"
 
 class QLabel;
 class QLineEdit;
@@ -37,7 +37,7 @@ class LauncherEntry;
 class SpeechEngine;
 class VoiceSetting;
 
-class CSonoleafDlg : public dialogs::TemplateDialog, public JobHost {
+class CSonoleafDlg : public dialogs::TemplateDialog, public SpeechJobHost {
     Q_OBJECT
 
   public:

@@ -5,8 +5,8 @@
 
 #include <QPointer>
 
+#include "jobs/voice_profile.h"
 #include "platform/dialogs/template_dialog.h"
-#include "speech/voice_profile.h"
 
 class QRadioButton;
 class QSlider;

@@ -126,8 +126,8 @@ TEST_F(CliTest, UsageErrorsHelpAndVersion) {
         {{"render", "--format", "ogg", "IN", "OUT"}, 2, "err", "--format must be mp3 or wav"},
         {{"render", "--jobs", "0", "IN", "OUT"}, 2, "err", "--jobs must be"},
         {{"render", "--voice", "Nobody Here", "IN", "OUT"}, 2, "err", "no voice named"},
-        {{"render", "--voice"}, 2, "err", "--voice needs a value"},
-        {{"render", "--loud", "IN", "OUT"}, 2, "err", "unknown option '--loud'"},
+        {{"render", "--voice"}, 2, "err", "Missing value after '--voice'"},
+        {{"render", "--loud", "IN", "OUT"}, 2, "err", "Unknown option 'loud'"},
         {{"render", "--length", "5", "IN", "OUT"}, 2, "err", "go with list only"},
         {{"list", "IN", "OUT"}, 2, "err", "either --length N or --titles"},
         {{"list", "--length", "5", "--titles", "IN", "OUT"}, 2, "err", "either --length"},
@@ -385,16 +385,25 @@ TEST_F(CliTest, PdfConvertsOrTellsTheFileFailed) {
     EXPECT_NE(Bytes(out / "paper.txt").find("Hello PDF"), std::string::npos);
     const CliResult bad = RunCli({"pdf", broken.string(), out.string()});
     EXPECT_EQ(bad.status, 1);
-    EXPECT_NE(bad.out.find(": This File is Encrypted"), std::string::npos) << bad.out;
+    EXPECT_NE(bad.err.find(": This File is Encrypted"), std::string::npos) << bad.err;
 }
 
-// A failure the window reports in its box is a line on standard output and status 1.
-TEST_F(CliTest, UnsavedFilesGiveStatusOne) {
+// A failure the window reports in its box is a line on standard error and status 1,
+// also when speech could not reach a sound output.
+TEST_F(CliTest, FailuresGoToStandardErrorWithStatusOne) {
     const fs::path source = Write("book.txt", "No titles in here at all.");
     const fs::path out = Folder("out");
-    const CliResult result = RunCli({"list", "--titles", source.string(), out.string()});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.out.find("There is no <title>...</title> tag found"), std::string::npos);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"list", "--titles", source.string(), out.string()},
+         "There is no <title>...</title> tag found"},
+        {{"speak", source.string()}, "The text could not be spoken:\nNo sound output could be"},
+    };
+    for (const auto& [arguments, failure] : cases) {
+        const CliResult result = RunCli(arguments);
+        EXPECT_EQ(result.status, 1) << arguments[0];
+        EXPECT_NE(result.err.find(failure), std::string::npos) << result.err;
+        EXPECT_EQ(result.out.find(failure), std::string::npos) << result.out;
+    }
 }
 
 }  // namespace

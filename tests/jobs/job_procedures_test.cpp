@@ -1,4 +1,4 @@
-#include "jobs/job_procedures.h"
+#include "support/job_table.h"
 
 #include <gtest/gtest.h>
 
@@ -19,20 +19,6 @@ namespace {
 using testing::AlertCapture;
 using testing::FakeJobHost;
 using testing::RecordingSpeechService;
-
-TEST(ProcedureFor, NamesTheProcedureOfEveryJob) {
-    struct Case {
-        Job job;
-        JobProcedure procedure;
-    };
-    for (const Case& c :
-         {Case{Job::VoiceSetting, &VoiceSettingJob}, Case{Job::PdfToText, &PdfToTextJob},
-          Case{Job::SpeakNow, &SpeakNowJob}, Case{Job::MakeAudio, &MakeAudioJob},
-          Case{Job::SpeakFile, &SpeakFileJob}, Case{Job::FileToAudio, &FileToAudioJob},
-          Case{Job::LengthList, &LengthListJob}, Case{Job::TitleList, &TitleListJob}}) {
-        EXPECT_EQ(ProcedureFor(c.job), c.procedure) << static_cast<int>(c.job);
-    }
-}
 
 TEST(VoiceSettingJob, IsBusyWhileTheDialogIsOpenAndShowsNoMessage) {
     AlertCapture alerts;

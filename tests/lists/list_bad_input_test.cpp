@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "jobs/job_procedures.h"
 #include "lists/list_test_support.h"
 #include "support/audio_file_check.h"
 #include "support/awkward_names.h"
+#include "support/job_table.h"
 
 namespace sonoleaf {
 namespace {

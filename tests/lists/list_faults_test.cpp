@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "jobs/job_procedures.h"
 #include "lists/list_test_support.h"
 #include "speech/speech_engine.h"
+#include "support/job_table.h"
 
 namespace sonoleaf {
 namespace {
@@ -55,8 +55,8 @@ class ChangingSourceTest : public testing::ListJobTest {
 
     // Lets the job's first render begin, changes the file, lets everything go, and
     // joins the job before anything is asserted.
-    bool RunChangingTheSource(void (*procedure)(JobHost&), Change change, const fs::path& source,
-                              std::uintmax_t midway) {
+    bool RunChangingTheSource(void (*procedure)(SpeechJobHost&), Change change,
+                              const fs::path& source, std::uintmax_t midway) {
         service->SetSpeakBlocks(true);
         std::thread thread([&] { procedure(host); });
         const bool blocked = service->WaitForBlockedSpeaks(1, kWait);

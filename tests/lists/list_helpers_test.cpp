@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-#include "speech/render_pool.h"
+#include "render/render_pool.h"
 #include "speech/speech_engine.h"
 #include "support/audio_file_check.h"
 #include "support/child_process.h"
@@ -158,7 +158,8 @@ TEST_F(ListHelpers, KilledHelperFailsItsFileAloneAndNoneOutlivesTheProgram) {
         EXPECT_EQ(alerts->Texts()[0],
                   "Text file to Audio List operation done\r\n1 of 3 audio "
                   "files could not be saved to: " +
-                      out.string() + "\r\nThe speech synthesizer failed on this text.");
+                      out.string() +
+                      "\r\nThe process rendering it was killed, perhaps for lack of memory.");
         const auto files = FilesIn(out);
         EXPECT_EQ(files.size(), 2u);
         for (const auto& [name, bytes] : files)

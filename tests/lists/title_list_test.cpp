@@ -6,9 +6,9 @@
 #include <thread>
 #include <vector>
 
-#include "jobs/job_procedures.h"
 #include "lists/list_test_support.h"
 #include "speech/speech_engine.h"
+#include "support/job_table.h"
 
 namespace sonoleaf {
 namespace {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "jobs/job_procedures.h"
 #include "pdf/minimal_pdf.h"
 #include "platform/text/text_convert.h"
 #include "support/fake_job_host.h"
+#include "support/job_table.h"
 #include "support/recording_alerts.h"
 #include "support/recording_speech_service.h"
 #include "support/temp_dir.h"

@@ -11,10 +11,11 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <set>
 #include <string>
 #include <thread>
 
-#include "speech/render_pool.h"
+#include "render/render_pool.h"
 #include "speech/speech_engine.h"
 #include "support/audio_file_check.h"
 #include "support/child_process.h"
@@ -108,24 +109,36 @@ TEST_F(LongRenders, StopEndsTheRenderSoonWithAValidShorterFile) {
     EXPECT_LT(report.seconds, 3000.0);  // the whole text is over an hour
 }
 
-TEST_F(LongRenders, KilledSegmentFailsThatRenderAlone) {
+// A segment's process that dies is made once more in a fresh one: killed once, the
+// file comes out as if nothing had happened; killed every time, that render alone fails.
+TEST_F(LongRenders, KilledSegmentIsMadeAgainOnceThenFailsThatRenderAlone) {
     const auto engine = Engine(2, Wav);
     ASSERT_NE(engine->RenderHelpers(), nullptr);
     const pid_t helper = engine->RenderHelpers()->HelperPid();
-    const fs::path out = dir.Path() / "killed.wav";
-    auto render = std::async(std::launch::async, [&] {
-        return engine->RenderTextToFile(Prose(12000), out.u16string(), false);
-    });
-    std::vector<pid_t> segments;
-    while (segments.empty()) {
-        segments = ChildrenOf(helper);
-        std::this_thread::yield();
-    }
-    ::kill(segments.front(), SIGKILL);
-    const RenderResult result = render.get();
-    EXPECT_TRUE(result.IsFailed());
-    if (fs::exists(out)) {
-        EXPECT_TRUE(CheckAudioFile(out).valid);
+    const auto renderKilling = [&](const fs::path& out, bool everyTime) {
+        auto render = std::async(std::launch::async, [&] {
+            return engine->RenderTextToFile(Prose(12000), out.u16string(), false);
+        });
+        std::set<pid_t> killed;
+        while (render.wait_for(1ms) != std::future_status::ready) {
+            for (const pid_t segment : ChildrenOf(helper)) {
+                if (!everyTime && !killed.empty()) break;
+                if (killed.insert(segment).second) ::kill(segment, SIGKILL);
+            }
+        }
+        return render.get();
+    };
+    const fs::path once = dir.Path() / "once.wav";
+    EXPECT_EQ(renderKilling(once, false).kind, RenderResult::Kind::Saved);
+    const fs::path clean = dir.Path() / "clean.wav";
+    EXPECT_EQ(engine->RenderTextToFile(Prose(12000), clean.u16string(), false).kind,
+              RenderResult::Kind::Saved);
+    EXPECT_EQ(FileBytes(once), FileBytes(clean));
+
+    const fs::path always = dir.Path() / "always.wav";
+    EXPECT_TRUE(renderKilling(always, true).IsFailed());
+    if (fs::exists(always)) {
+        EXPECT_TRUE(CheckAudioFile(always).valid);
     }
     // The helper goes on with the next render.
     const fs::path next = dir.Path() / "next.wav";

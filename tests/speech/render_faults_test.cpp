@@ -15,12 +15,12 @@
 #include <utility>
 #include <vector>
 
-#include "jobs/job_procedures.h"
 #include "platform/speech/speech_service.h"
 #include "platform/text/text_convert.h"
 #include "support/audio_file_check.h"
 #include "support/child_process.h"
 #include "support/fake_job_host.h"
+#include "support/job_table.h"
 #include "support/recording_alerts.h"
 #include "support/temp_dir.h"
 
@@ -114,7 +114,7 @@ std::string RunJob(Job job, const fs::path& source, const fs::path& folder, Audi
     host.SetControlText(kAudioFolderBrowse, folder.u16string());
     host.SetControlText(kCharLengthEdit, u"33554432");
     host.SetControlText(kStartNumberEdit, u"");
-    ProcedureFor(job)(host);
+    testing::ProcedureFor(job)(host);
     std::string joined;
     for (const std::string& message : alerts->Texts()) joined += message + kSeparator;
     joined += "busy=" + std::to_string(host.BusyFlag(job).load()) + kSeparator;

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "jobs/job_procedures.h"
 #include "platform/speech/speech_service.h"
 #include "platform/text/text_convert.h"
 #include "support/audio_file_check.h"
 #include "support/awkward_names.h"
 #include "support/fake_job_host.h"
+#include "support/job_table.h"
 #include "support/recording_alerts.h"
 #include "support/recording_speech_service.h"
 #include "support/temp_dir.h"
@@ -51,7 +51,7 @@ class TextBadInput : public ::testing::Test {
         host.SetControlText(kTypedTextEdit, typed);
         host.SetControlText(kTextSourceBrowse, source.u16string());
         host.SetControlText(kAudioFolderBrowse, folder.u16string());
-        ProcedureFor(job)(host);
+        testing::ProcedureFor(job)(host);
         EXPECT_EQ(host.BusyFlag(job), 0);
         EXPECT_EQ(speech_service::LiveSystemVoices(), 0);
         return alerts->Texts();

@@ -10,10 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include "jobs/job_procedures.h"
 #include "jobs/job_runner.h"
 #include "platform/text/text_convert.h"
 #include "support/fake_job_host.h"
+#include "support/job_table.h"
 #include "support/recording_alerts.h"
 #include "support/recording_speech_service.h"
 #include "support/temp_dir.h"
@@ -79,7 +79,7 @@ TEST_P(TextJobs, ValidateRunAndReport) {
     host.Profile().audioType = c.audioType;
     alerts->WatchBusyFlag(&host.BusyFlag(c.job));
 
-    ASSERT_TRUE(runner.Launch(host.BusyFlag(c.job), [&] { ProcedureFor(c.job)(host); }));
+    ASSERT_TRUE(runner.Launch(host.BusyFlag(c.job), [&] { testing::ProcedureFor(c.job)(host); }));
     runner.JoinAll();
 
     EXPECT_EQ(host.BusyFlag(c.job), 0);
@@ -205,7 +205,8 @@ INSTANTIATE_TEST_SUITE_P(
                 u"$DIR/none.txt",
                 u"",
                 Mp3,
-                {{"Text File to Speech Operation Ended", 0}},
+                {{"Text File to Speech Operation Ended", 0},
+                 {"The text could not be spoken:\r\nThe text file could not be found.", 0}},
                 1,
                 {}},
         JobCase{"file_to_audio_no_folder",
@@ -345,12 +346,15 @@ TEST_F(SpeakNow, SavesDataUsesTheProfileDirectlyAndSpeaksAloud) {
     EXPECT_TRUE(host.Engine().liveVoice.Empty());
 }
 
-TEST_F(SpeakNow, StillEndsWhenTheVoiceCannotBeCreated) {
+TEST_F(SpeakNow, StillEndsWhenTheVoiceCannotBeCreatedAndTellsWhy) {
     service->FailCall("CreateVoice");
     host.SetControlText(kTypedTextEdit, u"Hello");
     SpeakNowJob(host);
     EXPECT_EQ(service->Log(), std::vector<std::string>{"CreateVoice"});
-    EXPECT_EQ(alerts->Texts(), std::vector<std::string>{"Text to Speech operation Completed"});
+    EXPECT_EQ(alerts->Texts(),
+              (std::vector<std::string>{"Text to Speech operation Completed",
+                                        "The text could not be spoken:\r\nThe speech could "
+                                        "not be made."}));
     EXPECT_EQ(host.BusyFlag(Job::SpeakNow), 0);
 }
 

@@ -12,14 +12,14 @@
 #include <mutex>
 #include <string>
 
-#include "jobs/job_host.h"
+#include "jobs/voice_profile.h"
 #include "platform/speech/speech_service.h"
 #include "speech/speech_engine.h"
-#include "speech/voice_profile.h"
+#include "speech/speech_job_host.h"
 
 namespace sonoleaf::testing {
 
-class FakeJobHost : public JobHost {
+class FakeJobHost : public SpeechJobHost {
   public:
     explicit FakeJobHost(std::shared_ptr<speech_service::SpeechService> service);
 

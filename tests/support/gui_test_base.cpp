@@ -1,5 +1,7 @@
 #include "support/gui_test_base.h"
 
+#include "ui/message_box_presenter.h"
+
 #include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QFontMetrics>
@@ -193,6 +195,7 @@ bool GuiTestBase::WaitForBlockedSpeaks(int count, int timeoutMs) {
 void GuiTestBase::init() {
     QGuiApplication::setQuitOnLastWindowClosed(false);
     dialogs::SetMessageBoxesRefused(false);
+    ui::UseMessageBoxes();  // as the program does at its start
     speech = std::make_shared<RecordingSpeechService>();
 }
 

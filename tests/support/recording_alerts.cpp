@@ -8,9 +8,10 @@ namespace {
 constexpr auto kLongestWait = std::chrono::seconds(30);
 }
 
-void RecordingAlertPresenter::Present(const std::u16string& caption, const std::u16string& text) {
+void RecordingAlertPresenter::Present(const std::u16string& caption, const std::u16string& text,
+                                      AlertKind kind) {
     std::unique_lock lock(mutex_);
-    alerts_.push_back({caption, text, flag_ != nullptr ? flag_->load() : -1});
+    alerts_.push_back({caption, text, flag_ != nullptr ? flag_->load() : -1, kind});
     changed_.notify_all();
     if (!blocking_) return;
     const std::uint64_t generation = releaseGeneration_;

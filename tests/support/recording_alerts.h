@@ -22,9 +22,11 @@ class RecordingAlertPresenter : public AlertPresenter {
         std::u16string caption;
         std::u16string text;
         std::int32_t busyFlag = -1;  // the watched flag when it appeared; -1 if none
+        AlertKind kind = AlertKind::Message;
     };
 
-    void Present(const std::u16string& caption, const std::u16string& text) override;
+    void Present(const std::u16string& caption, const std::u16string& text,
+                 AlertKind kind) override;
 
     // The flag whose value each alert records (not owned; null stops watching).
     void WatchBusyFlag(const std::atomic<std::int32_t>* flag);

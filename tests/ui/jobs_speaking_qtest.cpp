@@ -309,21 +309,27 @@ class JobsSpeakingTest : public GuiTestBase {
         QTest::addColumn<QString>("source");  // "-": the field stays empty
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("busyWhileOpen");
+        QTest::addColumn<QString>("why");  // the box after the closing one, if any
         QTest::newRow("empty path")
             << "-"
-            << "Text File Input Path is not set\r\nPlease set Text file input path correctly" << 1;
+            << "Text File Input Path is not set\r\nPlease set Text file input path correctly" << 1
+            << "";
         QTest::newRow("a file") << "hello.txt"
-                                << "Text File to Speech Operation Ended" << 0;
-        QTest::newRow("a file that does not exist") << "missing.txt"
-                                                    << "Text File to Speech Operation Ended" << 0;
+                                << "Text File to Speech Operation Ended" << 0 << "";
+        QTest::newRow("a file that does not exist")
+            << "missing.txt"
+            << "Text File to Speech Operation Ended" << 0
+            << "The text could not be spoken:\r\nThe text file could not be found.";
         QTest::newRow("a named pipe no one writes to")
             << "pipe.txt"
-            << "Text File to Speech Operation Ended" << 0;
+            << "Text File to Speech Operation Ended" << 0
+            << "The text could not be spoken:\r\nThe text file could not be read.";
     }
     void speakFromTextFile() {
         QFETCH(QString, source);
         QFETCH(QString, message);
         QFETCH(int, busyWhileOpen);
+        QFETCH(QString, why);
         TempDir dir;
         WriteBytes(dir.Path() / "hello.txt", "Hello.");
         const NamedPipe pipe(dir.Path() / "pipe.txt");
@@ -331,6 +337,7 @@ class JobsSpeakingTest : public GuiTestBase {
         if (source != "-") SetField(w, kTextSourceBrowse, Q(dir.Path() / source.toStdString()));
         Click(*FindControl(w, ui::kSpeakFileButton));
         FOLLOW_ALERT(message, w.speakFileBusy, busyWhileOpen);
+        if (!why.isEmpty()) FOLLOW_ALERT(why, w.speakFileBusy, 0);
         EXPECT_RUN_ENDED(w, w.speakFileBusy);
     }
 

@@ -1,6 +1,5 @@
 #include "platform/process/run_program.h"
 
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,9 +12,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/process/spawn.h"
 #include "platform/text/regular_file.h"
-
-extern char** environ;
 
 namespace sonoleaf::process {
 namespace {
@@ -32,33 +30,6 @@ std::string SearchPath() {
     if (const char* path = std::getenv("PATH")) return path;
     return "/usr/local/bin:/usr/bin:/bin";
 }
-
-// Owns the spawn attributes; resets the child's signal mask and dispositions so that
-// whatever this thread blocks or ignores does not leak into the converter.
-class SpawnAttributes {
-  public:
-    SpawnAttributes() {
-        ok_ = ::posix_spawnattr_init(&attr_) == 0;
-        if (!ok_) return;
-        sigset_t none;
-        sigset_t all;
-        sigemptyset(&none);
-        sigfillset(&all);
-        ::posix_spawnattr_setsigmask(&attr_, &none);
-        ::posix_spawnattr_setsigdefault(&attr_, &all);
-        ::posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    }
-    ~SpawnAttributes() {
-        if (ok_) ::posix_spawnattr_destroy(&attr_);
-    }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-    const posix_spawnattr_t* Get() const { return ok_ ? &attr_ : nullptr; }
-
-  private:
-    posix_spawnattr_t attr_{};
-    bool ok_ = false;
-};
 
 }  // namespace
 
@@ -95,16 +66,8 @@ RunResult RunAndWait(std::string_view program, const std::vector<std::string>& a
         return result;
     }
 
-    std::vector<char*> argv;
-    argv.reserve(arguments.size() + 1);
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-
-    SpawnAttributes attributes;
     pid_t child = 0;
-    const int started =
-        ::posix_spawn(&child, path->c_str(), nullptr, attributes.Get(), argv.data(), environ);
+    const int started = Spawn(*path, arguments, {}, child);
     if (started != 0) {
         result.startError = started;
         return result;

@@ -115,6 +115,7 @@ class Espeak final : public SynthesisEngine {
     }
 
     HResult Status() const override { return status_; }
+    std::string Problem() const override { return problem_; }
     std::vector<EngineVoice> Voices() const override { return voices_; }
 
     HResult Synthesize(const SynthesisRequest& request, std::vector<std::int16_t>& samples,
@@ -157,8 +158,9 @@ class Espeak final : public SynthesisEngine {
     }
 
   private:
-    static void Complain(const std::string& why) {
-        std::fprintf(stderr, "sonoleaf: eSpeak NG offers no voice: %s\n", why.c_str());
+    void Complain(const std::string& why) {
+        problem_ = "eSpeak NG offers no voice: " + why;
+        std::fprintf(stderr, "sonoleaf: %s\n", problem_.c_str());
     }
 
     // The voice's normal speed is eSpeak NG's default rate; the synthesizer cannot
@@ -190,6 +192,7 @@ class Espeak final : public SynthesisEngine {
     }
 
     HResult status_ = kEngineMissing;
+    std::string problem_;
     std::vector<EngineVoice> voices_;
     std::mutex mutex_;  // the one synthesizer of the process
     std::string currentVoice_;

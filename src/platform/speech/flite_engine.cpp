@@ -293,11 +293,13 @@ class Flite final : public SynthesisEngine {
         if (!voices_.empty()) {
             status_ = kOk;
         } else {
-            std::fprintf(stderr, "sonoleaf: Flite offers no voice: none could be loaded\n");
+            problem_ = "Flite offers no voice: none of its voices could be loaded";
+            std::fprintf(stderr, "sonoleaf: %s\n", problem_.c_str());
         }
     }
 
     HResult Status() const override { return status_; }
+    std::string Problem() const override { return problem_; }
     std::vector<EngineVoice> Voices() const override { return voices_; }
 
     // Flite cannot be interrupted before a sentence's first audio, which for a long
@@ -347,6 +349,7 @@ class Flite final : public SynthesisEngine {
     }
 
     HResult status_ = kEngineMissing;
+    std::string problem_;
     std::vector<EngineVoice> voices_;
     std::vector<LoadedVoice> loaded_;
     std::mutex callMutex_;  // one piece at a time; guards the two below

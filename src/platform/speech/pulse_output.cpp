@@ -7,6 +7,7 @@
 
 #include <chrono>
 
+#include "platform/speech/problem.h"
 #include "platform/speech/synthesis_engine.h"
 
 namespace sonoleaf::speech_service {
@@ -39,15 +40,23 @@ bool ServerAnswers() {
         }
     } probe{pa_context_new(pa_mainloop_get_api(mainLoop.loop), kClientName)};
     if (probe.context == nullptr) return false;
-    if (pa_context_connect(probe.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+    const auto refused = [&] {
+        NoteProblem(std::string("the sound server: ") +
+                    pa_strerror(pa_context_errno(probe.context)));
         return false;
+    };
+    if (pa_context_connect(probe.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        return refused();
     const auto deadline = std::chrono::steady_clock::now() + kConnectTimeout;
     for (;;) {
         const pa_context_state_t state = pa_context_get_state(probe.context);
         if (state == PA_CONTEXT_READY) return true;
-        if (!PA_CONTEXT_IS_GOOD(state)) return false;
+        if (!PA_CONTEXT_IS_GOOD(state)) return refused();
         const auto left = deadline - std::chrono::steady_clock::now();
-        if (left <= std::chrono::steady_clock::duration::zero()) return false;
+        if (left <= std::chrono::steady_clock::duration::zero()) {
+            NoteProblem("the sound server did not answer in time");
+            return false;
+        }
         const auto wait = std::chrono::duration_cast<std::chrono::microseconds>(left).count();
         if (pa_mainloop_prepare(mainLoop.loop, static_cast<int>(wait)) < 0 ||
             pa_mainloop_poll(mainLoop.loop) < 0 || pa_mainloop_dispatch(mainLoop.loop) < 0)
@@ -81,7 +90,10 @@ HResult PulseOutput::Open(std::unique_ptr<PulseOutput>& output) {
     std::unique_ptr<pa_simple, Closer> stream(
         pa_simple_new(nullptr, kClientName, PA_STREAM_PLAYBACK, nullptr, "Speech", &sampleFormat,
                       nullptr, &buffer, &error));
-    if (!stream) return kNoAudioDevice;
+    if (!stream) {
+        NoteProblem(std::string("the sound server: ") + pa_strerror(error));
+        return kNoAudioDevice;
+    }
     output.reset(new PulseOutput(std::move(stream)));
     return kOk;
 }
@@ -92,8 +104,10 @@ std::size_t PulseOutput::SliceSamples() const {
 
 HResult PulseOutput::Write(std::span<const std::int16_t> samples) {
     int error = 0;
-    if (pa_simple_write(stream_.get(), samples.data(), samples.size_bytes(), &error) < 0)
+    if (pa_simple_write(stream_.get(), samples.data(), samples.size_bytes(), &error) < 0) {
+        NoteProblem(std::string("the sound server: ") + pa_strerror(error));
         return kNoAudioDevice;
+    }
     return kOk;
 }
 

@@ -38,6 +38,9 @@ class SynthesisEngine {
     virtual ~SynthesisEngine() = default;
     // kOk when the engine can synthesize; otherwise the failure every call reports.
     virtual HResult Status() const = 0;
+    // Why it cannot, in a few words for the user ("its data folder /x does not
+    // exist"); empty when it can.
+    virtual std::string Problem() const { return {}; }
     // The engine's voices, best first.
     virtual std::vector<EngineVoice> Voices() const = 0;
     // Synthesizes one piece of text, appending its samples. Engines serialise this
@@ -63,6 +66,10 @@ std::shared_ptr<SynthesisEngine> FliteEngine();
 // for the user's language. The system service is this over the installed engines.
 std::shared_ptr<SpeechService> CreateSpeechService(
     std::vector<std::shared_ptr<SynthesisEngine>> engines);
+
+// Why the installed synthesizers offer no voice: each one's problem, and a name in
+// SONOLEAF_ENGINES that names none of them. Empty when all that were asked for work.
+std::string InstalledEnginesProblem();
 
 // The working installed engine that offers the voice `voiceId`; null for none.
 std::shared_ptr<SynthesisEngine> InstalledEngineWithVoice(std::string_view voiceId);

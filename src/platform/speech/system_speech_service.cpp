@@ -1,6 +1,8 @@
 // The real speech service: the voices of every engine that works, voices that speak
 // through them, and file streams.
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -23,15 +25,51 @@ namespace {
 // more natural than eSpeak NG, which speaks many more languages.
 // SONOLEAF_ENGINES ("flite", "espeak-ng", or both, comma-separated) keeps only the
 // named ones: for comparing voices, or for a user who prefers one synthesizer.
-std::vector<std::shared_ptr<SynthesisEngine>> InstalledEngines() {
+constexpr std::string_view kEngineNames[] = {"flite", "espeak-ng"};
+
+// The names SONOLEAF_ENGINES gives, in its order; all engines when unset.
+std::vector<std::string> ChosenEngineNames() {
     const char* chosen = std::getenv("SONOLEAF_ENGINES");
-    const std::string names = chosen != nullptr && *chosen != '\0' ? chosen : "flite,espeak-ng";
-    const auto named = [&](std::string_view name) {
-        return ("," + names + ",").find("," + std::string(name) + ",") != std::string::npos;
-    };
+    if (chosen == nullptr || *chosen == '\0')
+        return {std::string(kEngineNames[0]), std::string(kEngineNames[1])};
+    std::vector<std::string> names;
+    std::string_view rest(chosen);
+    while (!rest.empty()) {
+        const std::size_t comma = rest.find(',');
+        const std::string_view name = rest.substr(0, comma);
+        if (!name.empty()) names.emplace_back(name);
+        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+    }
+    return names;
+}
+
+bool IsKnownEngine(std::string_view name) {
+    return std::find(std::begin(kEngineNames), std::end(kEngineNames), name) !=
+           std::end(kEngineNames);
+}
+
+// The names in SONOLEAF_ENGINES that name no synthesizer, told once per process.
+std::string UnknownEngineNames() {
+    std::string unknown;
+    for (const std::string& name : ChosenEngineNames())
+        if (!IsKnownEngine(name)) unknown += (unknown.empty() ? "'" : ", '") + name + "'";
+    if (unknown.empty()) return {};
+    return "SONOLEAF_ENGINES names no synthesizer known here: " + unknown +
+           " (known: flite, espeak-ng)";
+}
+
+std::vector<std::shared_ptr<SynthesisEngine>> InstalledEngines() {
+    static const bool warned = [] {
+        if (const std::string unknown = UnknownEngineNames(); !unknown.empty())
+            std::fprintf(stderr, "sonoleaf: %s\n", unknown.c_str());
+        return true;
+    }();
+    (void)warned;
     std::vector<std::shared_ptr<SynthesisEngine>> engines;
-    if (named("flite")) engines.push_back(FliteEngine());
-    if (named("espeak-ng")) engines.push_back(EspeakEngine());
+    for (const std::string& name : ChosenEngineNames()) {
+        if (name == "flite") engines.push_back(FliteEngine());
+        if (name == "espeak-ng") engines.push_back(EspeakEngine());
+    }
     return engines;
 }
 
@@ -87,6 +125,16 @@ class SystemSpeechService final : public SpeechService {
 std::shared_ptr<SpeechService> CreateSpeechService(
     std::vector<std::shared_ptr<SynthesisEngine>> engines) {
     return std::make_shared<SystemSpeechService>(engines);
+}
+
+std::string InstalledEnginesProblem() {
+    std::string problem = UnknownEngineNames();
+    for (const auto& engine : InstalledEngines()) {
+        if (Succeeded(engine->Status())) continue;
+        if (!problem.empty()) problem += "; ";
+        problem += engine->Problem();
+    }
+    return problem;
 }
 
 std::shared_ptr<SynthesisEngine> InstalledEngineWithVoice(std::string_view voiceId) {

@@ -79,16 +79,16 @@ void TrimTo(int descriptor, std::uint64_t size) {
 }  // namespace
 
 WaveFileWriter::WaveFileWriter(int descriptor) : descriptor_(descriptor) {
-    ready_ = WriteHeader();
+    int error = 0;
+    ready_ = WriteHeader(error);
 }
 
 WaveFileWriter::~WaveFileWriter() {
     ::close(descriptor_);
 }
 
-bool WaveFileWriter::WriteHeader() {
+bool WaveFileWriter::WriteHeader(int& error) {
     const Header header = MakeHeader(dataBytes_);
-    int error = 0;
     return WriteAt(descriptor_, header.data(), header.size(), 0, error) == header.size();
 }
 
@@ -102,7 +102,9 @@ HResult WaveFileWriter::Write(std::span<const std::int16_t> samples, int& error)
     dataBytes_ += wrote - wrote % 2;
     // Half a sample at the end would be counted by no header: it goes.
     if (wrote != bytes) TrimTo(descriptor_, kHeaderBytes + dataBytes_);
-    if (!WriteHeader() && error == 0) error = errno != 0 ? errno : ENOSPC;
+    // The samples' own error, if any, is the one that tells why.
+    int headerError = 0;
+    if (!WriteHeader(headerError) && error == 0) error = headerError;
     return error == 0 ? kOk : kWriteFault;
 }
 
@@ -114,7 +116,7 @@ HResult WaveFileWriter::SkipAhead(std::uint64_t dataBytes, int& error) {
         return kWriteFault;
     }
     dataBytes_ = dataBytes;
-    if (!WriteHeader()) error = errno != 0 ? errno : ENOSPC;
+    WriteHeader(error);
     return error == 0 ? kOk : kWriteFault;
 }
 

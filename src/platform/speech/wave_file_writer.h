@@ -37,7 +37,8 @@ class WaveFileWriter {
     HResult SkipAhead(std::uint64_t dataBytes, int& error);
 
   private:
-    bool WriteHeader();
+    // False with the file system's own error in `error` (ENOSPC for a short write).
+    bool WriteHeader(int& error);
 
     int descriptor_;
     std::uint64_t dataBytes_ = 0;

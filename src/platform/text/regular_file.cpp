@@ -19,4 +19,16 @@ bool IsExecutableFile(const std::string& path) {
     return IsRegularFile(path) && ::access(path.c_str(), X_OK) == 0;
 }
 
+UniqueDescriptor::~UniqueDescriptor() {
+    if (descriptor_ >= 0) ::close(descriptor_);
+}
+
+UniqueDescriptor& UniqueDescriptor::operator=(UniqueDescriptor&& other) noexcept {
+    if (this != &other) {
+        if (descriptor_ >= 0) ::close(descriptor_);
+        descriptor_ = other.Release();
+    }
+    return *this;
+}
+
 }  // namespace sonoleaf::text

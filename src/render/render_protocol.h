@@ -11,31 +11,46 @@
 
 #include "platform/speech/segment_synthesis.h"
 #include "platform/speech/speech_service.h"
-#include "speech/render_result.h"
-#include "speech/speech_engine.h"
+#include "render/render_result.h"
 
 namespace sonoleaf::render {
 
-// One file's work: what RenderTextToFile takes, with the profile of its operation.
+// The voice a file is read with, chosen by the program so that the file sounds the
+// same wherever it is made.
+struct VoiceChoice {
+    std::u16string name;  // the installed voice's Name; empty: the service's default
+    std::int32_t volume = 100;
+    std::int32_t rate = 0;
+};
+
+// One file's work: what a rendering into a file takes.
 struct FileWork {
     std::uint32_t id = 0;
-    ProfileCopy profile;
+    VoiceChoice voice;
     std::u16string text;
     std::u16string outputPath;
     speech_service::FileTags tags;
     // When set, the work is this segment instead: its raw samples (the machine's
-    // 16-bit order) go to `outputPath`, piece by piece; profile, text and tags unused.
+    // 16-bit order) go to `outputPath`, piece by piece; voice, text and tags unused.
     std::optional<speech_service::SegmentWork> segment;
 };
 
+// Helper to program, first: the helper's build, which must be the program's.
+inline constexpr char kHello[] = "HELO";
 // Program to helper.
 inline constexpr char kWork[] = "WORK";     // a FileWork for a file
 inline constexpr char kSegment[] = "SEGM";  // a FileWork for a segment
 inline constexpr char kStop[] = "STOP";     // stop the file of this id (shorter, valid)
 // Helper to program.
-inline constexpr char kStarted[] = "PROC";  // the file's process id
+// PROC and LOST bodies: the id, a cause and a value.
+inline constexpr char kStarted[] = "PROC";  // the file's process id (cause 0, value pid)
 inline constexpr char kDone[] = "DONE";     // the file's RenderResult
 inline constexpr char kLost[] = "LOST";     // its process ended without a result
+// The causes of LOST: the process ended with a status, was killed by a signal, or
+// could not be started (the value is the errno).
+inline constexpr std::int32_t kLostExited = 0;
+inline constexpr std::int32_t kLostSignal = 1;
+inline constexpr std::int32_t kLostForkFailed = 2;
 
 struct Frame {
     std::string kind;  // four letters
@@ -49,6 +64,7 @@ class Writer {
     Writer& I32(std::int32_t value);
     Writer& Text(std::u16string_view text);
     Writer& Bytes(std::string_view bytes);
+    Writer& Raw(std::string_view bytes);  // without its length
     std::string Frame(std::string_view kind) const;
 
   private:
@@ -67,9 +83,14 @@ class Reader {
     std::string_view body_;
 };
 
+// The build both ends must be: the program's version and the frames' layout.
+std::string BuildIdentity();
+
 std::string EncodeWork(const FileWork& work);
 std::optional<FileWork> DecodeWork(std::string_view body);     // a kWork body
 std::optional<FileWork> DecodeSegment(std::string_view body);  // a kSegment body
+// The id a work body starts with, when even that much of it can be read.
+std::optional<std::uint32_t> WorkId(std::string_view body);
 
 std::string EncodeResult(std::uint32_t id, const RenderResult& result);
 bool DecodeResult(std::string_view body, std::uint32_t& id, RenderResult& result);

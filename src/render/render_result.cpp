@@ -1,4 +1,7 @@
-#include "speech/render_result.h"
+#include "render/render_result.h"
+
+#include "platform/speech/synthesis_engine.h"
+#include "platform/text/text_convert.h"
 
 namespace sonoleaf {
 
@@ -10,8 +13,11 @@ constexpr char16_t kLineBreak[] = u"\r\n";
 constexpr char16_t kCutShort[] = u"The file could not be written to its end: the disk may be full.";
 
 std::u16string Reason(RenderStep step, ss::HResult hr) {
-    if (hr == ss::kEngineMissing || hr == ss::kNotInitialised)
-        return u"The speech synthesizer could not start: is espeak-ng-data installed?";
+    if (hr == ss::kEngineMissing || hr == ss::kNotInitialised) {
+        const std::string problem = ss::InstalledEnginesProblem();
+        return u"No speech synthesizer could start" +
+               (problem.empty() ? std::u16string(u".") : u": " + text::ToWide(problem) + u".");
+    }
     switch (step) {
         case RenderStep::Voice:
             return u"No speech voice could be made ready.";

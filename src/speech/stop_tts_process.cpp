@@ -1,9 +1,9 @@
-#include "jobs/job_procedures.h"
 #include "speech/speech_engine.h"
+#include "speech/speech_jobs.h"
 
 namespace sonoleaf {
 
-void StopTtsProcess(JobHost& host) {
+void StopTtsProcess(SpeechJobHost& host) {
     host.Engine().Stop(host.BusyFlag(Job::LengthList) != 0);
 }
 

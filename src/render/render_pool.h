@@ -1,11 +1,13 @@
 #pragma once
 // The program's side of the render helper: up to N files rendered at once, each in a
 // process of its own, so that a list keeps every core at work. Files are handed over
-// in order; their results come back as each ends. A file whose process crashed or
-// stopped responding fails alone, and is not left behind half written.
+// in order; their results come back as each ends. Every file handed over ends with a
+// result within a bound: one whose process crashed, never started or stopped
+// responding fails alone, and is not left behind half written.
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -16,24 +18,34 @@
 #include <string>
 #include <thread>
 
-#include "speech/render_protocol.h"
+#include "render/render_protocol.h"
 
 namespace sonoleaf::render {
 
-// Where the helper program is: SONOLEAF_RENDER_HELPER when set; else beside this
-// program, the folder above it (test and benchmark programs), or the installed
-// libexec folder. Empty when there is none.
+// The helper program: SONOLEAF_RENDER_HELPER when set; else beside this program, the
+// folder above it (test and benchmark programs), or the installed libexec folder.
+// Empty when there is none.
 std::string FindRenderHelper();
 
-// The cores this process may run on.
-int UsableCores();
+// How long the pool waits before it takes a helper or a file for lost.
+struct PoolTimeouts {
+    // For the helper's first report, which says which build it is.
+    std::chrono::milliseconds hello{10000};
+    // For a file's process to be reported started once the file is handed over.
+    std::chrono::milliseconds start{30000};
+    // For a file's output to grow: speech is written at least every ten seconds of
+    // audio, which even the slowest voice makes in well under a second.
+    std::chrono::milliseconds quiet{60000};
+};
 
 class RenderPool {
   public:
     using Done = std::function<void(const RenderResult&)>;
 
-    // Starts the helper with room for `slots` files at once; null when it cannot run.
-    static std::unique_ptr<RenderPool> Start(int slots, const std::string& helper);
+    // Starts the helper with room for `slots` files at once; null when it cannot run
+    // or is of another build, `problem` then telling why.
+    static std::unique_ptr<RenderPool> Start(int slots, const std::string& helper,
+                                             std::string& problem, PoolTimeouts timeouts = {});
     ~RenderPool();  // stops the files in flight and ends the helper
     RenderPool(const RenderPool&) = delete;
     RenderPool& operator=(const RenderPool&) = delete;
@@ -55,19 +67,22 @@ class RenderPool {
     void StopAll();
 
   private:
+    using Clock = std::chrono::steady_clock;
     struct InFlight {
         Done done;
         std::u16string outputPath;
         pid_t pid = 0;
+        Clock::time_point handedOver;
         std::uintmax_t lastSize = 0;
-        int quietSeconds = 0;
+        Clock::time_point lastGrowth;
         bool hung = false;
     };
 
-    RenderPool(int slots, pid_t helper, int toHelper, int fromHelper);
+    RenderPool(int slots, pid_t helper, int toHelper, int fromHelper, PoolTimeouts timeouts);
     void ReadReports();
     void OnFrame(const Frame& frame);
-    void Finish(std::uint32_t id, const RenderResult& result, bool removeFile);
+    void Finish(std::uint32_t id, RenderResult result, bool removeFile);
+    // Fails the files whose process never started and kills those that hang.
     void WatchForHangs();
     void FailAll(const RenderResult& result);
 
@@ -75,6 +90,7 @@ class RenderPool {
     const pid_t helper_;
     const int toHelper_;
     const int fromHelper_;
+    const PoolTimeouts timeouts_;
     std::mutex writeMutex_;  // one frame at a time into the helper
     std::mutex mutex_;       // guards everything below
     std::condition_variable changed_;

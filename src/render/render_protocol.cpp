@@ -1,9 +1,11 @@
-#include "speech/render_protocol.h"
+#include "render/render_protocol.h"
 
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "platform/text/version.h"
 
 namespace sonoleaf::render {
 namespace {
@@ -42,6 +44,11 @@ Writer& Writer::Text(std::u16string_view text) {
 
 Writer& Writer::Bytes(std::string_view bytes) {
     U32(static_cast<std::uint32_t>(bytes.size()));
+    body_.append(bytes);
+    return *this;
+}
+
+Writer& Writer::Raw(std::string_view bytes) {
     body_.append(bytes);
     return *this;
 }
@@ -96,11 +103,9 @@ std::string EncodeWork(const FileWork& work) {
         return writer.Frame(kSegment);
     }
     writer.U32(work.id)
-        .I32(work.profile.voiceGender)
-        .I32(work.profile.audioType)
-        .I32(work.profile.volume)
-        .I32(work.profile.speed)
-        .Text(work.profile.voiceName)
+        .Text(work.voice.name)
+        .I32(work.voice.volume)
+        .I32(work.voice.rate)
         .Text(work.text)
         .Text(work.outputPath)
         .Text(work.tags.title)
@@ -113,12 +118,11 @@ std::string EncodeWork(const FileWork& work) {
 std::optional<FileWork> DecodeWork(std::string_view body) {
     Reader reader(body);
     FileWork work;
-    ProfileCopy& p = work.profile;
-    if (reader.U32(work.id) && reader.I32(p.voiceGender) && reader.I32(p.audioType) &&
-        reader.I32(p.volume) && reader.I32(p.speed) && reader.Text(p.voiceName) &&
-        reader.Text(work.text) && reader.Text(work.outputPath) && reader.Text(work.tags.title) &&
-        reader.Text(work.tags.album) && reader.Text(work.tags.track) &&
-        reader.Text(work.tags.comment))
+    VoiceChoice& voice = work.voice;
+    if (reader.U32(work.id) && reader.Text(voice.name) && reader.I32(voice.volume) &&
+        reader.I32(voice.rate) && reader.Text(work.text) && reader.Text(work.outputPath) &&
+        reader.Text(work.tags.title) && reader.Text(work.tags.album) &&
+        reader.Text(work.tags.track) && reader.Text(work.tags.comment))
         return work;
     return std::nullopt;
 }
@@ -142,16 +146,33 @@ std::optional<FileWork> DecodeSegment(std::string_view body) {
     return work;
 }
 
+std::optional<std::uint32_t> WorkId(std::string_view body) {
+    Reader reader(body);
+    std::uint32_t id = 0;
+    if (!reader.U32(id)) return std::nullopt;
+    return id;
+}
+
+std::string BuildIdentity() {
+    // Raised whenever a frame's layout changes.
+    constexpr int kFrameLayout = 2;
+    return std::string("sonoleaf ") + kVersion + std::string(" frames ") +
+           std::to_string(kFrameLayout);
+}
+
 std::string EncodeResult(std::uint32_t id, const RenderResult& result) {
     Writer writer;
-    writer.U32(id).I32(static_cast<std::int32_t>(result.kind)).Text(result.reason);
+    writer.U32(id).I32(static_cast<std::int32_t>(result.kind)).Text(result.reason).U32(result.lost);
     return writer.Frame(kDone);
 }
 
 bool DecodeResult(std::string_view body, std::uint32_t& id, RenderResult& result) {
     Reader reader(body);
     std::int32_t kind = 0;
-    if (!reader.U32(id) || !reader.I32(kind) || !reader.Text(result.reason)) return false;
+    std::uint32_t lost = 0;
+    if (!reader.U32(id) || !reader.I32(kind) || !reader.Text(result.reason) || !reader.U32(lost))
+        return false;
+    result.lost = lost != 0;
     if (kind < 0 || kind > static_cast<std::int32_t>(RenderResult::Kind::Failed)) return false;
     result.kind = static_cast<RenderResult::Kind>(kind);
     return true;

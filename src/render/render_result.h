@@ -3,21 +3,25 @@
 
 #include <string>
 
+#include "platform/speech/file_render.h"
 #include "platform/speech/speech_service.h"
 
 namespace sonoleaf {
 
-// The step of a rendering that failed.
-enum class RenderStep { Voice, File, Speech, Closing };
+using RenderStep = speech_service::FileRenderStep;
 
 struct RenderResult {
     enum class Kind { NothingToSay, Saved, Failed };
     Kind kind = Kind::NothingToSay;
     std::u16string reason;  // one sentence, when Failed
+    // The process that rendered it died before it could tell: the same work may
+    // well succeed in a fresh one.
+    bool lost = false;
 
     bool IsFailed() const { return kind == Kind::Failed; }
 
     static RenderResult Saved() { return {Kind::Saved, {}}; }
+    static RenderResult Failure(std::u16string reason) { return {Kind::Failed, std::move(reason)}; }
     static RenderResult Failure(RenderStep step, speech_service::HResult hr);
     // The steps succeeded, yet no file is there: an MP3 without a single frame is
     // not kept (nothing was spoken, or the render was stopped before any sound).

@@ -1,0 +1,114 @@
+#include "render/child_render.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "platform/speech/file_render.h"
+#include "platform/speech/segment_synthesis.h"
+#include "platform/speech/synthesis_engine.h"
+#include "platform/text/regular_file.h"
+#include "platform/text/text_convert.h"
+
+namespace sonoleaf::render {
+namespace {
+
+namespace ss = speech_service;
+
+// Pauses `voice` once `stop` is set: a signal handler may not take the voice's locks,
+// this thread may.
+class StopWatcher {
+  public:
+    StopWatcher(ss::Voice& voice, const std::atomic<bool>& stop)
+        : thread_([this, &voice, &stop] {
+              while (!finished_.load()) {
+                  if (stop.load()) voice.Pause();
+                  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+              }
+          }) {}
+    ~StopWatcher() {
+        finished_.store(true);
+        thread_.join();
+    }
+    StopWatcher(const StopWatcher&) = delete;
+    StopWatcher& operator=(const StopWatcher&) = delete;
+
+  private:
+    std::atomic<bool> finished_{false};
+    std::thread thread_;
+};
+
+RenderResult RenderFile(const FileWork& work, const std::atomic<bool>& stop) {
+    const std::shared_ptr<ss::SpeechService> service = ss::CreateSystemSpeechService();
+    std::shared_ptr<ss::Voice> voice;
+    ss::HResult hr = service->CreateVoice(voice);
+    if (ss::Succeeded(hr) && !voice) hr = ss::kFail;
+    if (ss::Failed(hr)) return RenderResult::Failure(RenderStep::Voice, hr);
+    // Volume and speed first, then the voice, as the program prepares its own.
+    voice->SetVolume(static_cast<std::uint16_t>(work.voice.volume));
+    voice->SetRate(work.voice.rate);
+    std::shared_ptr<ss::VoiceToken> token;
+    ss::FileTags tags = work.tags;
+    if (!work.voice.name.empty()) {
+        if (ss::FindVoiceNamed(*service, work.voice.name, token) != ss::kOk)
+            return RenderResult::Failure(u"The voice " + work.voice.name +
+                                         u" is not installed here.");
+        tags.comment = u"Read by " + work.voice.name;
+    }
+    hr = voice->SetVoice(token);
+    if (ss::Failed(hr)) return RenderResult::Failure(RenderStep::Voice, hr);
+    ss::FileRenderOutcome outcome;
+    {
+        const StopWatcher watcher(*voice, stop);
+        outcome = ss::SpeakIntoFile(*service, *voice, work.text, ss::kSpeakDefault, work.outputPath,
+                                    tags);
+    }
+    voice.reset();  // releases the stream: a file that failed before any sound goes
+    if (ss::Failed(outcome.result)) return RenderResult::Failure(outcome.step, outcome.result);
+    if (!text::IsRegularFile(text::ToNarrow(work.outputPath))) return RenderResult::NothingKept();
+    return RenderResult::Saved();
+}
+
+RenderResult RenderSegment(const FileWork& work, const std::atomic<bool>& stop) {
+    const ss::SegmentWork& segment = *work.segment;
+    const std::string path = text::ToNarrow(work.outputPath);
+    const text::UniqueDescriptor file(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+    if (!file) {
+        return RenderResult::Failure(u"Its scratch file could not be opened: " +
+                                     text::ToWide(std::strerror(errno)) + u".");
+    }
+    const std::shared_ptr<ss::SynthesisEngine> engine =
+        ss::InstalledEngineWithVoice(segment.voiceId);
+    if (!engine) {
+        return RenderResult::Failure(u"No synthesizer here offers its voice " +
+                                     text::ToWide(segment.voiceId) + u".");
+    }
+    int writeError = 0;
+    const ss::HResult hr = ss::SynthesizeSegment(
+        segment, *engine, stop, [&](const std::vector<std::int16_t>& samples) {
+            const std::string_view bytes(reinterpret_cast<const char*>(samples.data()),
+                                         samples.size() * sizeof(std::int16_t));
+            if (WriteAll(file.Get(), bytes)) return true;
+            writeError = errno;
+            return false;
+        });
+    if (writeError != 0) {
+        return RenderResult::Failure(u"Its samples could not be written to the scratch folder: " +
+                                     text::ToWide(std::strerror(writeError)) + u".");
+    }
+    if (ss::Failed(hr)) return RenderResult::Failure(RenderStep::Speech, hr);
+    return RenderResult::Saved();
+}
+
+}  // namespace
+
+ChildRenders SystemChildRenders() {
+    return {RenderFile, RenderSegment};
+}
+
+}  // namespace sonoleaf::render

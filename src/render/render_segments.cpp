@@ -1,0 +1,224 @@
+#include "render/render_segments.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <system_error>
+
+#include "platform/text/text_convert.h"
+#include "render/render_pool.h"
+
+namespace sonoleaf::render {
+namespace {
+
+namespace fs = std::filesystem;
+namespace ss = speech_service;
+
+// What the pool reports of one segment; shared with the pool's callback, which may
+// come after the render has let the segment go.
+struct Outcome {
+    std::mutex mutex;
+    std::condition_variable ended;
+    std::optional<RenderResult> result;
+    std::uint32_t id = 0;  // the pool's id of the attempt under way
+    bool abandoned = false;
+};
+
+void RemoveFile(const std::string& path) {
+    std::error_code ignored;
+    fs::remove(path, ignored);
+}
+
+bool ReadSamples(const std::string& path, std::vector<std::int16_t>& samples) {
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(path, error);
+    if (error) return false;
+    samples.resize(static_cast<std::size_t>(size / sizeof(std::int16_t)));
+    const auto bytes = static_cast<std::streamsize>(samples.size() * sizeof(std::int16_t));
+    std::ifstream in(path, std::ios::binary);
+    in.read(reinterpret_cast<char*>(samples.data()), bytes);
+    return in.gcount() == bytes;
+}
+
+// Hands one attempt at the segment to the pool; its id, 0 when not handed over.
+std::uint32_t Submit(RenderPool& pool, const ss::SegmentWork& work, const std::string& path,
+                     const std::atomic<bool>& stop, const std::shared_ptr<Outcome>& outcome) {
+    FileWork file;
+    file.outputPath = text::ToWide(path);
+    file.segment = work;
+    return pool.Submit(
+        std::move(file), [&] { return !stop.load(); },
+        [outcome, path](const RenderResult& result) {
+            std::lock_guard lock(outcome->mutex);
+            outcome->result = result;
+            if (outcome->abandoned) RemoveFile(path);
+            outcome->ended.notify_all();
+        });
+}
+
+class HelperSegment final : public ss::SegmentSynthesis::Pending {
+  public:
+    HelperSegment(RenderPool& pool, ss::SegmentWork work, std::string path,
+                  std::shared_ptr<Outcome> outcome)
+        : pool_(pool),
+          work_(std::move(work)),
+          path_(std::move(path)),
+          outcome_(std::move(outcome)) {}
+
+    ~HelperSegment() override {
+        {
+            std::lock_guard lock(outcome_->mutex);
+            if (!outcome_->result) {
+                // Stopped, or the render ended early: the pool's report removes the file.
+                outcome_->abandoned = true;
+                pool_.Stop(outcome_->id);
+                return;
+            }
+        }
+        RemoveFile(path_);
+    }
+
+    ss::HResult Take(std::vector<std::int16_t>& samples, const std::atomic<bool>& stop) override {
+        for (bool retried = false;; retried = true) {
+            std::unique_lock lock(outcome_->mutex);
+            while (!outcome_->result && !stop.load())
+                outcome_->ended.wait_for(lock, std::chrono::milliseconds(10));
+            if (!outcome_->result) return ss::kOk;
+            const RenderResult result = *outcome_->result;
+            if (!result.IsFailed()) return ReadSamples(path_, samples) ? ss::kOk : ss::kFail;
+            // A process that died (a crash, the memory killer) may well succeed in a
+            // fresh one; once.
+            if (retried || !result.lost) return Fail(result);
+            outcome_->result.reset();
+            lock.unlock();
+            // The pool removed the lost attempt's file; the next attempt makes it anew.
+            const int made = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            if (made < 0) return Fail(result);
+            ::close(made);
+            const std::uint32_t id = Submit(pool_, work_, path_, stop, outcome_);
+            std::lock_guard relock(outcome_->mutex);
+            if (id == 0) {
+                outcome_->result = result;
+                if (stop.load()) return ss::kOk;
+                return Fail(result);
+            }
+            outcome_->id = id;
+        }
+    }
+
+    // The failure's reason goes to standard error: the render reports only that its
+    // speech failed.
+    ss::HResult Fail(const RenderResult& result) {
+        std::fprintf(stderr, "sonoleaf: a segment of a long render failed: %s\n",
+                     text::ToNarrow(result.reason).c_str());
+        return ss::kFail;
+    }
+
+  private:
+    RenderPool& pool_;
+    const ss::SegmentWork work_;
+    const std::string path_;
+    const std::shared_ptr<Outcome> outcome_;
+};
+
+}  // namespace
+
+void RemoveStaleScratchFolders(const std::string& temp) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(temp, error)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(kScratchPrefix)) continue;
+        // "<prefix><pid>-XXXXXX", made by mkdtemp.
+        const std::string rest = name.substr(sizeof kScratchPrefix - 1);
+        const std::size_t dash = rest.find('-');
+        const std::string pid = rest.substr(0, dash);
+        if (dash == std::string::npos || pid.empty() || pid.size() > 9 ||
+            pid.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        struct stat info {};
+        if (::lstat(entry.path().c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+            info.st_uid != ::getuid())
+            continue;  // another user's, or no folder: not ours to touch
+        if (::kill(static_cast<pid_t>(std::stol(pid)), 0) != 0 && errno == ESRCH) {
+            std::error_code ignored;
+            fs::remove_all(entry.path(), ignored);
+        }
+    }
+}
+
+void HelperSegments::Detach() {
+    std::lock_guard lock(mutex_);
+    helpers_ = nullptr;
+}
+
+RenderPool* HelperSegments::Pool() {
+    std::lock_guard lock(mutex_);
+    return helpers_ ? helpers_() : nullptr;
+}
+
+int HelperSegments::Slots() {
+    RenderPool* pool = Pool();
+    return pool != nullptr ? pool->Slots() : 0;
+}
+
+HelperSegments::~HelperSegments() {
+    if (!scratch_.empty()) {
+        std::error_code ignored;
+        fs::remove_all(scratch_, ignored);
+    }
+}
+
+std::string HelperSegments::ScratchFolder() {
+    std::lock_guard lock(mutex_);
+    return scratch_;
+}
+
+std::string HelperSegments::NewScratchFile() {
+    std::lock_guard lock(mutex_);
+    if (scratch_.empty()) {
+        std::error_code error;
+        fs::path temp = fs::temp_directory_path(error);
+        if (error) temp = "/tmp";
+        RemoveStaleScratchFolders(temp.string());
+        // A new folder of our own, whatever another user made in the shared folder.
+        std::string folder =
+            (temp / (kScratchPrefix + std::to_string(::getpid()) + "-XXXXXX")).string();
+        if (::mkdtemp(folder.data()) == nullptr) return {};
+        scratch_ = std::move(folder);
+    }
+    std::string path = scratch_ + "/segment-XXXXXX";
+    const int file = ::mkostemp(path.data(), O_CLOEXEC);
+    if (file < 0) return {};
+    ::close(file);
+    return path;
+}
+
+std::unique_ptr<ss::SegmentSynthesis::Pending> HelperSegments::Start(
+    const ss::SegmentWork& work, const std::atomic<bool>& stop) {
+    RenderPool* pool = Pool();
+    if (pool == nullptr) return nullptr;
+    std::string path = NewScratchFile();
+    if (path.empty()) return nullptr;
+    auto outcome = std::make_shared<Outcome>();
+    const std::uint32_t id = Submit(*pool, work, path, stop, outcome);
+    if (id == 0) {
+        RemoveFile(path);
+        return nullptr;
+    }
+    {
+        std::lock_guard lock(outcome->mutex);
+        outcome->id = id;
+    }
+    return std::make_unique<HelperSegment>(*pool, work, std::move(path), std::move(outcome));
+}
+
+}  // namespace sonoleaf::render
