@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/text/markup_scan.h"
 #include "platform/text/unicode.h"
 
 namespace sonoleaf::text {
@@ -20,7 +21,6 @@ constexpr std::size_t kMaxReplacementBytes = 256;
 constexpr std::size_t kMaxPatternBytes = 1024;
 constexpr std::size_t kMaxPatternRules = 500;
 constexpr std::size_t kMaxTextBytes = std::size_t{1} << 30;
-constexpr std::size_t kMaxTagBytes = 4096;  // as TextPieces: longer is a stray "<"
 // PCRE2's own limit, lowered: a pattern that backtracks without end gives up (as "no
 // match") after a few milliseconds instead of holding the render.
 constexpr std::string_view kMatchLimit = "(*LIMIT_MATCH=1000000)";
@@ -82,58 +82,6 @@ std::string EscapeForMarkup(std::string_view text) {
     for (const char c : text)
         escaped += c == '&' ? std::string_view("&amp;") : std::string_view(&c, 1);
     return escaped;
-}
-
-// Length of the tag, comment or declaration at `pos` ("<...>", quotes respected, as
-// TextPieces reads them); 0 when the "<" opens none.
-std::size_t TagLength(std::string_view text, std::size_t pos) {
-    const std::string_view rest = text.substr(pos, kMaxTagBytes);
-    if (rest.starts_with("<!--")) {
-        const std::size_t end = rest.find("-->");
-        return end == std::string_view::npos ? 0 : end + 3;
-    }
-    char quote = 0;
-    for (std::size_t i = 1; i < rest.size(); ++i) {
-        const char c = rest[i];
-        if (quote != 0) {
-            if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '<') {
-            return 0;
-        } else if (c == '>') {
-            return i + 1;
-        }
-    }
-    return 0;
-}
-
-// Length of the character reference at `pos` ("&amp;", "&#233;", "&#xE9;"); 0 if none.
-std::size_t EntityLength(std::string_view text, std::size_t pos) {
-    const std::string_view rest = text.substr(pos, 40);
-    std::size_t i = 1;
-    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-    const auto isHex = [&](char c) {
-        return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-    };
-    const auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
-    if (i < rest.size() && rest[i] == '#') {
-        ++i;
-        const bool hex = i < rest.size() && (rest[i] == 'x' || rest[i] == 'X');
-        if (hex) ++i;
-        const std::size_t digits = i;
-        while (i < rest.size() && (hex ? isHex(rest[i]) : isDigit(rest[i]))) ++i;
-        if (i == digits) return 0;
-    } else {
-        if (i >= rest.size() || !isLetter(rest[i])) return 0;
-        while (i < rest.size() && (isLetter(rest[i]) || isDigit(rest[i]))) ++i;
-    }
-    return i < rest.size() && rest[i] == ';' ? i + 1 : 0;
-}
-
-bool LooksLikeMarkup(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t\n\r\f\v");
-    return first != std::string_view::npos && text[first] == '<';
 }
 
 struct WordRule {
@@ -668,8 +616,8 @@ std::string Pronunciations::Apply(std::string_view utf8) const {
         while (pos < utf8.size()) {
             const std::size_t next = utf8.find_first_of("<&", pos);
             if (next == std::string_view::npos) break;
-            const std::size_t length =
-                utf8[next] == '<' ? TagLength(utf8, next) : EntityLength(utf8, next);
+            const std::size_t length = utf8[next] == '<' ? MarkupTagLength(utf8, next)
+                                                         : CharacterReferenceLength(utf8, next);
             if (length == 0) {
                 pos = next + 1;
                 continue;
