@@ -160,28 +160,9 @@ class Rewrite {
         allowance_ -= inserted - removed;
         return true;
     }
-    // Copies the bytes [from, to) of `source`, keeping which of them are fixed.
-    void CopyFrom(const Rewrite& source, std::size_t from, std::size_t to, std::size_t& nextFixed) {
-        const auto& ranges = source.fixed_;
-        while (from < to) {
-            while (nextFixed < ranges.size() && ranges[nextFixed].second <= from) ++nextFixed;
-            if (nextFixed < ranges.size() && ranges[nextFixed].first <= from) {
-                const std::size_t end = std::min(to, ranges[nextFixed].second);
-                Fixed(std::string_view(source.text_).substr(from, end - from));
-                from = end;
-            } else {
-                const std::size_t end =
-                    nextFixed < ranges.size() ? std::min(to, ranges[nextFixed].first) : to;
-                Free(std::string_view(source.text_).substr(from, end - from));
-                from = end;
-            }
-        }
-    }
-
     const std::string& Text() const { return text_; }
     std::string TakeText() { return std::move(text_); }
     const std::vector<std::pair<std::size_t, std::size_t>>& FixedRanges() const { return fixed_; }
-    std::size_t Allowance() const { return allowance_; }
 
   private:
     std::string text_;
@@ -197,14 +178,39 @@ struct Utf16Text {
     std::vector<std::uint32_t> byteAt;
 };
 
-void ToUtf16(std::string_view bytes, Utf16Text& out) {
+// Also turns the byte ranges `fixed` into ranges of units, in the same walk.
+void ToUtf16(std::string_view bytes, const std::vector<std::pair<std::size_t, std::size_t>>& fixed,
+             Utf16Text& out, std::vector<std::pair<std::size_t, std::size_t>>& fixedUnits) {
     out.units.resize(static_cast<qsizetype>(bytes.size()));
     out.byteAt.resize(bytes.size() + 1);
+    fixedUnits.assign(fixed.size(), {});
     QChar* units = out.units.data();
     std::size_t count = 0;
+    std::size_t boundary = 0;  // of the fixed ranges' begins and ends, the next to place
+    const auto boundaryByte = [&] {
+        if (boundary >= fixed.size() * 2) return bytes.size() + 1;
+        const auto& range = fixed[boundary / 2];
+        return boundary % 2 == 0 ? range.first : range.second;
+    };
+    std::size_t nextBoundary = boundaryByte();
+    const auto placeBoundaries = [&](std::size_t pos) {
+        for (; nextBoundary <= pos; nextBoundary = boundaryByte()) {
+            auto& range = fixedUnits[boundary / 2];
+            (boundary % 2 == 0 ? range.first : range.second) = count;
+            ++boundary;
+        }
+    };
     for (std::size_t pos = 0; pos < bytes.size();) {
-        const Char c = CharAt(bytes, pos);
+        placeBoundaries(pos);
+        // Plain ASCII up to the next boundary in one tight loop: most text is.
+        const std::size_t runEnd = std::min(nextBoundary, bytes.size());
+        while (pos < runEnd && static_cast<unsigned char>(bytes[pos]) < 0x80) {
+            units[count] = QChar(static_cast<char16_t>(bytes[pos]));
+            out.byteAt[count++] = static_cast<std::uint32_t>(pos++);
+        }
+        if (pos >= runEnd) continue;
         const auto at = static_cast<std::uint32_t>(pos);
+        const Char c = CharAt(bytes, pos);
         if (c.codePoint >= 0x10000 && c.codePoint < kBlankRun) {
             units[count] = QChar(QChar::highSurrogate(c.codePoint));
             out.byteAt[count++] = at;
@@ -216,67 +222,79 @@ void ToUtf16(std::string_view bytes, Utf16Text& out) {
         out.byteAt[count++] = at;
         pos += c.length;
     }
+    placeBoundaries(bytes.size());
     out.units.truncate(static_cast<qsizetype>(count));
     out.byteAt.resize(count + 1);
     out.byteAt[count] = static_cast<std::uint32_t>(bytes.size());
 }
 
-std::size_t UnitOfByte(const Utf16Text& text, std::size_t byte) {
-    return static_cast<std::size_t>(std::lower_bound(text.byteAt.begin(), text.byteAt.end(), byte) -
-                                    text.byteAt.begin());
-}
-
-void ApplyPattern(const PatternRule& rule, const Rewrite& in, Rewrite& out, bool markup,
-                  Utf16Text& subject) {
-    ToUtf16(in.Text(), subject);
+// Every pattern rule, in file order, searched in the text as the word rules left it.
+// A match reaching into a range no rule may touch (a word replacement, markup, a match
+// an earlier pattern took) is not taken, and the search goes on after that range.
+// One UTF-16 copy serves every pattern; the result is built once at the end.
+std::string ApplyPatterns(const std::vector<PatternRule>& patterns, Rewrite& text, bool markup) {
+    if (patterns.empty()) return text.TakeText();
+    Utf16Text subject;
     std::vector<std::pair<std::size_t, std::size_t>> fixedUnits;
-    for (const auto& [begin, end] : in.FixedRanges())
-        fixedUnits.emplace_back(UnitOfByte(subject, begin), UnitOfByte(subject, end));
+    ToUtf16(text.Text(), text.FixedRanges(), subject, fixedUnits);
+    std::map<std::size_t, std::size_t> untouchable(fixedUnits.begin(), fixedUnits.end());
+    struct Replacement {
+        std::size_t endByte;
+        std::string bytes;
+    };
+    std::map<std::size_t, Replacement> replacements;  // by the byte where each starts
+    const std::string_view source = text.Text();
     const auto unitCount = static_cast<std::size_t>(subject.units.size());
-    const std::string_view source = in.Text();
-    std::size_t offset = 0;
-    std::size_t fixedIndex = 0;
-    std::size_t copied = 0;
-    std::size_t copiedFixed = 0;
-    std::string replacement;
-    while (offset <= unitCount) {
-        const QRegularExpressionMatch match =
-            // The UTF-16 made above is always valid: no need to check it at every call.
-            rule.expression.match(subject.units, static_cast<qsizetype>(offset),
-                                  QRegularExpression::NormalMatch,
-                                  QRegularExpression::DontCheckSubjectStringMatchOption);
-        if (!match.hasMatch()) break;
-        const auto start = static_cast<std::size_t>(match.capturedStart());
-        const auto end = static_cast<std::size_t>(match.capturedEnd());
-        if (end == start) {  // nothing to replace; step over one character
-            offset = start + (start < unitCount && subject.units[start].isHighSurrogate() ? 2 : 1);
-            continue;
-        }
-        while (fixedIndex < fixedUnits.size() && fixedUnits[fixedIndex].second <= start)
-            ++fixedIndex;
-        if (fixedIndex < fixedUnits.size() && fixedUnits[fixedIndex].first < end) {
-            offset = fixedUnits[fixedIndex].second;
-            continue;
-        }
-        replacement.clear();
-        for (const ReplacementPart& part : rule.parts) {
-            if (part.group < 0) {
-                replacement += markup ? part.markupLiteral : part.literal;
-            } else if (match.capturedStart(part.group) >= 0) {
-                const std::size_t from = subject.byteAt[match.capturedStart(part.group)];
-                const std::size_t to = subject.byteAt[match.capturedEnd(part.group)];
-                replacement.append(source.substr(from, to - from));
+    for (const PatternRule& rule : patterns) {
+        std::size_t offset = 0;
+        while (offset <= unitCount) {
+            const QRegularExpressionMatch match =
+                // The UTF-16 made above is always valid: no need to check it at every call.
+                rule.expression.match(subject.units, static_cast<qsizetype>(offset),
+                                      QRegularExpression::NormalMatch,
+                                      QRegularExpression::DontCheckSubjectStringMatchOption);
+            if (!match.hasMatch()) break;
+            const auto start = static_cast<std::size_t>(match.capturedStart());
+            const auto end = static_cast<std::size_t>(match.capturedEnd());
+            if (end == start) {  // nothing to replace; step over one character
+                offset =
+                    start + (start < unitCount && subject.units[start].isHighSurrogate() ? 2 : 1);
+                continue;
             }
+            auto blocking = untouchable.upper_bound(start);
+            if (blocking != untouchable.begin() && std::prev(blocking)->second > start) --blocking;
+            if (blocking != untouchable.end() && blocking->first < end) {
+                offset = blocking->second;
+                continue;
+            }
+            offset = end;
+            std::string bytes;
+            for (const ReplacementPart& part : rule.parts) {
+                if (part.group < 0) {
+                    bytes += markup ? part.markupLiteral : part.literal;
+                } else if (match.capturedStart(part.group) >= 0) {
+                    const std::size_t from = subject.byteAt[match.capturedStart(part.group)];
+                    const std::size_t to = subject.byteAt[match.capturedEnd(part.group)];
+                    bytes.append(source.substr(from, to - from));
+                }
+            }
+            const std::size_t startByte = subject.byteAt[start];
+            const std::size_t endByte = subject.byteAt[end];
+            if (!text.Affords(bytes.size(), endByte - startByte)) continue;
+            untouchable.emplace(start, end);
+            replacements.emplace(startByte, Replacement{endByte, std::move(bytes)});
         }
-        const std::size_t startByte = subject.byteAt[start];
-        const std::size_t endByte = subject.byteAt[end];
-        offset = end;
-        if (!out.Affords(replacement.size(), endByte - startByte)) continue;
-        out.CopyFrom(in, copied, startByte, copiedFixed);
-        out.Fixed(replacement);
-        copied = endByte;
     }
-    out.CopyFrom(in, copied, source.size(), copiedFixed);
+    if (replacements.empty()) return text.TakeText();
+    std::string result;
+    std::size_t copied = 0;
+    for (const auto& [startByte, replacement] : replacements) {
+        result.append(source.substr(copied, startByte - copied));
+        result += replacement.bytes;
+        copied = replacement.endByte;
+    }
+    result.append(source.substr(copied));
+    return result;
 }
 
 }  // namespace
@@ -628,13 +646,7 @@ std::string Pronunciations::Apply(std::string_view utf8) const {
         }
         rules_->ReplaceWords(utf8.substr(textStart), current, true);
     }
-    Utf16Text subject;
-    for (const PatternRule& rule : rules_->patterns) {
-        Rewrite next(current.Allowance());
-        ApplyPattern(rule, current, next, markup, subject);
-        current = std::move(next);
-    }
-    return current.TakeText();
+    return ApplyPatterns(rules_->patterns, current, markup);
 }
 
 }  // namespace sonoleaf::text

@@ -31,11 +31,11 @@
 // any voice reads, never markup.
 //
 // Application: word rules first, in one pass from the start of the text (at every word
-// the best matching rule is applied and the search goes on after it), then each
-// pattern rule in file order, one pass each over the text as it then stands. Nothing
-// inserted (a replacement), and nothing of markup, is ever searched again: a pattern
-// match that would reach into an earlier replacement or a tag is not taken, and its
-// search goes on after that replacement or tag. A match of no characters is never
+// the best matching rule is applied and the search goes on after it); then each pattern
+// rule in file order, searched in the text as the word rules left it. Nothing inserted
+// is ever searched again, so nothing loops: a pattern match that would reach into a
+// word rule's replacement, markup, or a match an earlier pattern rule took is not
+// taken, and that pattern's search goes on after it. A match of no characters is never
 // replaced. The result depends only on the rule file's bytes and the text, so every
 // process that parses the same file makes the same text.
 //
@@ -45,7 +45,7 @@
 // brings in is written "&amp;".
 //
 // Refused rules (reported with their line, the other rules kept): a word rule whose
-// replacement holds its own word, a pattern that matches no characters, a pattern that
+// replacement holds its own word, a pattern that can match an empty text, a pattern that
 // does not compile, a replacement too long; and, bounding the time a text can take,
 // more than 500 pattern rules. Each pattern search is bounded (PCRE2's match limit),
 // and a text never grows by more than three times its size plus 4 KiB: matches past
