@@ -130,13 +130,21 @@ TEST(PronunciationProblems, AReplacementCannotExplodeTheText) {
 
 TEST(PronunciationFile, ExampleFileIsMadeOnceAndItsExamplesParse) {
     testing::TempDir dir;
+    const char* home = std::getenv("HOME");
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string savedXdg = xdg != nullptr ? xdg : "";
+    ::setenv("XDG_CONFIG_HOME", "relative", 1);
+    if (home != nullptr && home[0] == '/') {
+        EXPECT_EQ(DefaultPronunciationsPath(),
+                  std::string(home) + "/.config/sonoleaf/pronunciations.txt");
+    }
     ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
     const std::string path = DefaultPronunciationsPath();
-    ::setenv("XDG_CONFIG_HOME", "relative", 1);
-    const std::string fallback = DefaultPronunciationsPath();
-    ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(path, dir.Path().string() + "/sonoleaf/pronunciations.txt");
-    EXPECT_EQ(fallback, std::string(std::getenv("HOME")) + "/.config/sonoleaf/pronunciations.txt");
+    if (xdg != nullptr)
+        ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
 
     std::vector<RuleProblem> problems;
     EXPECT_TRUE(LoadPronunciations(path, problems).Empty());  // no file: no rules, no problem
