@@ -1,10 +1,13 @@
 #include "platform/process/run_program.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -12,6 +15,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
 #include "platform/text/regular_file.h"
 
@@ -59,6 +63,70 @@ class SpawnAttributes {
     posix_spawnattr_t attr_{};
     bool ok_ = false;
 };
+
+// Owns the file actions that give a captured child its standard streams.
+class SpawnFileActions {
+  public:
+    SpawnFileActions() { ok_ = ::posix_spawn_file_actions_init(&actions_) == 0; }
+    ~SpawnFileActions() {
+        if (ok_) ::posix_spawn_file_actions_destroy(&actions_);
+    }
+    SpawnFileActions(const SpawnFileActions&) = delete;
+    SpawnFileActions& operator=(const SpawnFileActions&) = delete;
+    // Input from /dev/null, output into `outputDescriptor`.
+    bool CaptureOutput(int outputDescriptor) {
+        ok_ = ok_ &&
+              ::posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+              ::posix_spawn_file_actions_adddup2(&actions_, outputDescriptor, 1) == 0;
+        return ok_;
+    }
+    const posix_spawn_file_actions_t* Get() const { return &actions_; }
+
+  private:
+    posix_spawn_file_actions_t actions_{};
+    bool ok_ = false;
+};
+
+class UniqueDescriptor {
+  public:
+    explicit UniqueDescriptor(int descriptor = -1) : descriptor_(descriptor) {}
+    ~UniqueDescriptor() { Reset(); }
+    UniqueDescriptor(const UniqueDescriptor&) = delete;
+    UniqueDescriptor& operator=(const UniqueDescriptor&) = delete;
+    int Get() const { return descriptor_; }
+    void Reset() {
+        if (descriptor_ >= 0) ::close(descriptor_);
+        descriptor_ = -1;
+    }
+
+  private:
+    int descriptor_;
+};
+
+void FillFromStatus(RunResult& result, int status) {
+    if (WIFEXITED(status)) {
+        result.outcome = RunResult::Outcome::Exited;
+        result.exitStatus = WEXITSTATUS(status);
+    } else {
+        result.outcome = RunResult::Outcome::Signalled;
+        result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    }
+}
+
+// Reaps `child`, killing it once `deadline` has passed. False when its end cannot be
+// observed.
+bool ReapBefore(pid_t child, std::chrono::steady_clock::time_point deadline, int& status) {
+    for (;;) {
+        const pid_t waited = ::waitpid(child, &status, WNOHANG);
+        if (waited == child) return true;
+        if (waited < 0 && errno != EINTR) return false;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::kill(child, SIGKILL);
+            deadline = std::chrono::steady_clock::time_point::max();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
 
 }  // namespace
 
@@ -127,14 +195,86 @@ RunResult RunAndWait(std::string_view program, const std::vector<std::string>& a
         result.outcome = RunResult::Outcome::Signalled;
         return result;
     }
-    if (WIFEXITED(status)) {
-        result.outcome = RunResult::Outcome::Exited;
-        result.exitStatus = WEXITSTATUS(status);
-    } else {
-        result.outcome = RunResult::Outcome::Signalled;
-        result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    }
+    FillFromStatus(result, status);
     return result;
+}
+
+CapturedRun RunAndCapture(std::string_view program, const std::vector<std::string>& arguments,
+                          std::size_t maxOutputBytes, std::chrono::milliseconds timeLimit) {
+    using Clock = std::chrono::steady_clock;
+    const std::uint64_t generation = abandonGeneration.load();
+    const Clock::time_point deadline = Clock::now() + timeLimit;
+    CapturedRun captured;
+    const std::optional<std::string> path = FindProgram(program);
+    if (!path) {
+        captured.run.startError = ENOENT;
+        return captured;
+    }
+    // Close-on-exec, so that children other threads start meanwhile hold no end of it.
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        captured.run.startError = errno;
+        return captured;
+    }
+    UniqueDescriptor readEnd(ends[0]);
+    UniqueDescriptor writeEnd(ends[1]);
+    SpawnFileActions actions;
+    if (!actions.CaptureOutput(writeEnd.Get())) {
+        captured.run.startError = ENOMEM;
+        return captured;
+    }
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    SpawnAttributes attributes;
+    pid_t child = 0;
+    const int started =
+        ::posix_spawn(&child, path->c_str(), actions.Get(), attributes.Get(), argv.data(), environ);
+    writeEnd.Reset();  // the end of output is then the child's own
+    if (started != 0) {
+        captured.run.startError = started;
+        return captured;
+    }
+
+    char buffer[1 << 16];
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const bool abandoned = abandonGeneration.load() != generation;
+        if (left.count() <= 0 || abandoned) {
+            captured.timedOut = !abandoned;
+            ::kill(child, SIGKILL);
+            break;
+        }
+        pollfd ready{readEnd.Get(), POLLIN, 0};
+        const int polled =
+            ::poll(&ready, 1, static_cast<int>(std::min<long long>(left.count(), 100)));
+        if (polled <= 0) continue;  // time passed, or a signal: look again
+        const ssize_t got = ::read(readEnd.Get(), buffer, sizeof buffer);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (got <= 0) break;  // end of output
+        const auto size = static_cast<std::size_t>(got);
+        if (captured.output.size() + size > maxOutputBytes) {
+            captured.output.append(buffer, maxOutputBytes - captured.output.size());
+            captured.outputTooLarge = true;
+            ::kill(child, SIGKILL);
+            break;
+        }
+        captured.output.append(buffer, size);
+    }
+    readEnd.Reset();
+    int status = 0;
+    if (!ReapBefore(child, deadline, status)) {
+        captured.run.outcome = RunResult::Outcome::Signalled;
+        return captured;
+    }
+    FillFromStatus(captured.run, status);
+    if (abandonGeneration.load() != generation)
+        captured.run.outcome = RunResult::Outcome::Abandoned;
+    if (captured.run.signal == SIGKILL && !captured.outputTooLarge && Clock::now() >= deadline)
+        captured.timedOut = true;
+    return captured;
 }
 
 void StopWaitingForPrograms() {
