@@ -129,7 +129,10 @@ std::optional<BookMetadata> ParseBookMetadata(std::string_view opfBytes) {
                 CleanField(reader.readElementText(QXmlStreamReader::SkipChildElements));
             if (metadata.title.empty()) metadata.title = ToU16(title);
         } else if (dublinCore && name == u"creator") {
-            const QString role = attributes.value(QLatin1String("role")).toString();
+            QString role;  // opf:role, whatever the prefix
+            for (const QXmlStreamAttribute& attribute : attributes) {
+                if (attribute.name() == u"role") role = attribute.value().toString();
+            }
             const QString author =
                 CleanField(reader.readElementText(QXmlStreamReader::SkipChildElements));
             if ((role.isEmpty() || role == u"aut") && !author.isEmpty() &&
