@@ -53,7 +53,8 @@ std::string StagedFiles::Stage(const std::string& finalPath, std::string& error)
     const std::size_t slash = finalPath.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : finalPath.substr(0, slash + 1);
     const std::string name = finalPath.substr(folder.size());
-    std::random_device random;
+    // Names need not be secret, only unlikely to be taken: O_EXCL settles the rest.
+    thread_local std::mt19937 random{std::random_device()()};
     for (int attempt = 0; attempt < 16; ++attempt) {
         char suffix[16];
         std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(random()));

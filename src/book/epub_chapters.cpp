@@ -32,7 +32,9 @@ struct Draft {
 
 std::string JoinTitles(const std::string& first, const std::string& second) {
     if (first.empty()) return second;
-    if (second.empty() || Comparable(first) == Comparable(second)) return first;
+    // Bounded, so that a long run of entries at one place cannot grow it without end.
+    if (second.empty() || Comparable(first) == Comparable(second) || first.size() > kMaxTitleBytes)
+        return first;
     const char last = first.back();
     return first + (last == '.' || last == ':' || last == '!' || last == '?' ? " " : ". ") + second;
 }

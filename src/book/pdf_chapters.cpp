@@ -141,7 +141,8 @@ std::vector<Passage> PdfChapters(std::string_view text, const PdfOutline& outlin
                                ? Trimmed(text.substr(places[i].end, end - places[i].end))
                                : std::string();
         std::string title = CollapseSpaces(entries[i].title);
-        if (!carried.empty()) title = title.empty() ? carried : carried + ". " + title;
+        if (!carried.empty() && carried.size() <= kMaxTitleBytes)
+            title = title.empty() ? carried : carried + ". " + title;
         if (body.empty()) {
             carried = title;
             continue;

@@ -1,6 +1,7 @@
 // PDF to a text with chapters marked from its outline, or to its plain text without one.
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <string>
 
@@ -47,7 +48,16 @@ ImportResult Failed(ImportResult::Kind kind, std::string reason = {}) {
 ImportResult ConvertPdfWithChapters(const std::string& pdfPath, const std::string& textPath) {
     if (!process::FindProgram(kPdfConverter))
         return Failed(ImportResult::Kind::ConverterMissing, kPdfConverter);
-    const OutlineRead read = ReadPdfOutline(pdfPath);
+    // pdftotext writes the whole text while the outline is read beside it: without an
+    // outline that text is the result, with one it is cut into chapters.
+    std::string error;
+    StagedFiles plain;
+    const std::string whole = plain.Stage(textPath, error);
+    if (whole.empty()) return Failed(ImportResult::Kind::NotWritten, error);
+    std::future<OutlineRead> reading =
+        std::async(std::launch::async, [&pdfPath] { return ReadPdfOutline(pdfPath); });
+    const bool converted = RunConverter(pdfPath, whole);
+    const OutlineRead read = reading.get();
     switch (read.status) {
         case OutlineRead::Status::Ok:
             break;
@@ -60,24 +70,15 @@ ImportResult ConvertPdfWithChapters(const std::string& pdfPath, const std::strin
         case OutlineRead::Status::Failed:
             return Failed(ImportResult::Kind::NotReadable, "its outline could not be read");
     }
+    // As the PDF job tells any failure of the converter.
+    if (!converted) return Failed(ImportResult::Kind::Encrypted);
 
-    std::string error;
-    StagedFiles staged;
-    if (!staged.StageBytes(text::PathBeside(textPath, ".opf"), MetadataOpf(read.outline), error))
-        return Failed(ImportResult::Kind::NotWritten, error);
+    const std::string opf = text::PathBeside(textPath, ".opf");
     if (read.outline.entries.empty()) {
-        const std::string plain = staged.Stage(textPath, error);
-        if (plain.empty()) return Failed(ImportResult::Kind::NotWritten, error);
-        // As the PDF job tells any failure of the converter.
-        if (!RunConverter(pdfPath, plain)) return Failed(ImportResult::Kind::Encrypted);
-        if (!staged.Commit(error)) return Failed(ImportResult::Kind::NotWritten, error);
+        if (!plain.StageBytes(opf, MetadataOpf(read.outline), error) || !plain.Commit(error))
+            return Failed(ImportResult::Kind::NotWritten, error);
         return {ImportResult::Kind::SavedWithoutOutline, {}, 0};
     }
-
-    StagedFiles scratch;  // never committed: removed when done
-    const std::string whole = scratch.Stage(textPath, error);
-    if (whole.empty()) return Failed(ImportResult::Kind::NotWritten, error);
-    if (!RunConverter(pdfPath, whole)) return Failed(ImportResult::Kind::Encrypted);
     std::error_code sizeError;
     if (std::filesystem::file_size(whole, sizeError) > kMaxTextBytes || sizeError)
         return Failed(ImportResult::Kind::NotReadable, "its text is larger than 1 GiB");
@@ -87,7 +88,10 @@ ImportResult ConvertPdfWithChapters(const std::string& pdfPath, const std::strin
     const std::vector<Passage> passages = PdfChapters(text, read.outline);
     if (passages.empty())
         return Failed(ImportResult::Kind::NotReadable, "it holds no text that pdftotext can read");
-    if (!staged.StageBytes(textPath, FormatChapteredText(passages), error) || !staged.Commit(error))
+    StagedFiles chaptered;  // `plain` removes the whole text when it goes
+    if (!chaptered.StageBytes(opf, MetadataOpf(read.outline), error) ||
+        !chaptered.StageBytes(textPath, FormatChapteredText(passages), error) ||
+        !chaptered.Commit(error))
         return Failed(ImportResult::Kind::NotWritten, error);
     return {ImportResult::Kind::Saved, {}, static_cast<int>(passages.size())};
 }

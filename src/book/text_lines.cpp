@@ -32,6 +32,16 @@ bool MatchesNoCase(std::string_view text, std::size_t at, std::string_view lower
 
 void AppendCollapsed(std::string& line, std::string_view text, bool& pendingSpace) {
     for (std::size_t pos = 0; pos < text.size();) {
+        // Most of a book is printable ASCII: taken a run at a time.
+        std::size_t run = pos;
+        while (run < text.size() && text[run] > ' ' && text[run] < 0x7F) ++run;
+        if (run > pos) {
+            if (pendingSpace && !line.empty() && line.back() != '\n') line += ' ';
+            pendingSpace = false;
+            line.append(text, pos, run - pos);
+            pos = run;
+            continue;
+        }
         const auto byte = static_cast<unsigned char>(text[pos]);
         char32_t c = byte;
         std::size_t length = 1;

@@ -82,12 +82,20 @@ std::string ZipArchive::EntryName(std::int64_t index) const {
     return name != nullptr ? name : std::string();
 }
 
+std::int64_t ZipArchive::Locate(std::string_view name) const {
+    const std::string wanted(name);
+    const zip_int64_t index = zip_name_locate(impl_->archive.get(), wanted.c_str(), 0);
+    // Books made on systems that ignore case sometimes link with another case.
+    return index >= 0 ? index
+                      : zip_name_locate(impl_->archive.get(), wanted.c_str(), ZIP_FL_NOCASE);
+}
+
 bool ZipArchive::Contains(std::string_view name) const {
-    return zip_name_locate(impl_->archive.get(), std::string(name).c_str(), 0) >= 0;
+    return Locate(name) >= 0;
 }
 
 ZipArchive::Entry ZipArchive::Read(std::string_view name, std::uint64_t limit) {
-    const zip_int64_t index = zip_name_locate(impl_->archive.get(), std::string(name).c_str(), 0);
+    const std::int64_t index = Locate(name);
     if (index < 0) return {};
     return ReadIndex(index, limit);
 }

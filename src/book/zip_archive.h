@@ -45,6 +45,8 @@ class ZipArchive {
 
   private:
     struct Impl;
+    // The entry of that name, else of that name in another case; -1 when none.
+    std::int64_t Locate(std::string_view name) const;
     explicit ZipArchive(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };
