@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "book/pdf_outline.h"
+#include "book/text_lines.h"
 #include "book/zip_archive.h"
 
 namespace sonoleaf::book {
@@ -20,7 +21,7 @@ bool HasEpubExtension(const std::string& path) {
     if (path.size() < kExtension.size()) return false;
     for (std::size_t i = 0; i < kExtension.size(); ++i) {
         const char c = path[path.size() - kExtension.size() + i];
-        if (std::tolower(static_cast<unsigned char>(c)) != kExtension[i]) return false;
+        if (AsciiLower(c) != kExtension[i]) return false;
     }
     return true;
 }

@@ -6,6 +6,7 @@
 #include "book/chaptered_text.h"
 #include "book/epub_chapters.h"
 #include "book/epub_package.h"
+#include "book/text_lines.h"
 #include "book/xhtml_text.h"
 #include "book/zip_archive.h"
 #include "platform/text/book_metadata.h"
@@ -66,11 +67,11 @@ ImportResult ConvertEpubToText(const std::string& epubPath, const std::string& t
             case ZipArchive::Entry::Status::Encrypted:
                 return Failed(ImportResult::Kind::Encrypted);
             case ZipArchive::Entry::Status::TooLarge:
-                return NotReadable("its " + document +
+                return NotReadable("its " + ShownName(document) +
                                    " inflates past 256 MiB, or 100 times its packed size");
             case ZipArchive::Entry::Status::Missing:
             case ZipArchive::Entry::Status::Damaged:
-                return NotReadable("its " + document + " cannot be unpacked");
+                return NotReadable("its " + ShownName(document) + " cannot be unpacked");
         }
         texts.push_back(ExtractDocumentText(entry.bytes));
     }

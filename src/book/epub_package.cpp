@@ -4,6 +4,7 @@
 #include <set>
 #include <utility>
 
+#include "book/text_lines.h"
 #include "book/xhtml_text.h"
 
 namespace sonoleaf::book {
@@ -57,19 +58,19 @@ std::optional<MarkupNode> ReadPackageFile(ZipArchive& archive, const std::string
         case ZipArchive::Entry::Status::Ok:
             break;
         case ZipArchive::Entry::Status::Missing:
-            reason = "it has no " + entry;
+            reason = "it has no " + ShownName(entry);
             return std::nullopt;
         case ZipArchive::Entry::Status::TooLarge:
-            reason = "its " + entry + " inflates past any sensible size";
+            reason = "its " + ShownName(entry) + " inflates past any sensible size";
             return std::nullopt;
         case ZipArchive::Entry::Status::Encrypted:
         case ZipArchive::Entry::Status::Damaged:
-            reason = "its " + entry + " cannot be unpacked";
+            reason = "its " + ShownName(entry) + " cannot be unpacked";
             return std::nullopt;
     }
     std::optional<MarkupNode> tree = ReadXmlTree(read.bytes);
     if (!tree && forgiving) tree = ReadHtmlTree(read.bytes);
-    if (!tree) reason = "its " + entry + " is not well-formed XML";
+    if (!tree) reason = "its " + ShownName(entry) + " is not well-formed XML";
     return tree;
 }
 
@@ -244,7 +245,8 @@ PackageRead ReadEpubPackage(ZipArchive& archive) {
         const auto item = manifest.find(idref);
         if (item == manifest.end() || !linear || !IsContentType(item->second)) continue;
         if (!archive.Contains(item->second.entry))
-            return Fail("its spine names " + item->second.entry + ", which is not in the book");
+            return Fail("its spine names " + ShownName(item->second.entry) +
+                        ", which is not in the book");
         if (inSpine.insert(item->second.entry).second) package.spine.push_back(item->second.entry);
     }
     if (package.spine.empty()) return Fail("its spine lists no content documents");

@@ -1,7 +1,6 @@
 #include "book/pdf_chapters.h"
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 #include <string>
 
@@ -36,9 +35,7 @@ std::vector<std::string> Words(std::string_view title) {
 bool SameLetters(std::string_view text, std::size_t at, std::string_view word) {
     if (text.size() - at < word.size()) return false;
     for (std::size_t i = 0; i < word.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[at + i])) !=
-            std::tolower(static_cast<unsigned char>(word[i])))
-            return false;
+        if (AsciiLower(text[at + i]) != AsciiLower(word[i])) return false;
     }
     return true;
 }
@@ -56,7 +53,7 @@ std::optional<std::size_t> MatchWords(std::string_view text, std::size_t at, std
             return std::nullopt;
         at += words[i].size();
     }
-    if (at < limit && std::isalnum(static_cast<unsigned char>(text[at]))) return std::nullopt;
+    if (at < limit && IsAsciiAlphanumeric(text[at])) return std::nullopt;
     return at;
 }
 

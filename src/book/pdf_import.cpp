@@ -48,6 +48,8 @@ ImportResult Failed(ImportResult::Kind kind, std::string reason = {}) {
 ImportResult ConvertPdfWithChapters(const std::string& pdfPath, const std::string& textPath) {
     if (!process::FindProgram(kPdfConverter))
         return Failed(ImportResult::Kind::ConverterMissing, kPdfConverter);
+    if (FindPdfOutlineProgram().empty())
+        return Failed(ImportResult::Kind::ConverterMissing, kPdfOutlineProgram);
     // pdftotext writes the whole text while the outline is read beside it: without an
     // outline that text is the result, with one it is cut into chapters.
     std::string error;

@@ -1,7 +1,6 @@
 #include "book/text_lines.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "platform/text/unicode.h"
 
@@ -23,7 +22,7 @@ bool IsDropped(char32_t c) {
 bool MatchesNoCase(std::string_view text, std::size_t at, std::string_view lowerTag) {
     if (text.size() - at < lowerTag.size()) return false;
     for (std::size_t i = 0; i < lowerTag.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[at + i])) != lowerTag[i]) return false;
+        if (AsciiLower(text[at + i]) != lowerTag[i]) return false;
     }
     return true;
 }
@@ -75,10 +74,9 @@ std::string CollapseSpaces(std::string_view text) {
 std::string Comparable(std::string_view text) {
     std::string form;
     for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (std::isalnum(byte)) {
-            form += static_cast<char>(std::tolower(byte));
-        } else if (byte >= 0x80) {
+        if (IsAsciiAlphanumeric(c)) {
+            form += AsciiLower(c);
+        } else if (static_cast<unsigned char>(c) >= 0x80) {
             form += c;  // letters of other scripts, byte for byte
         }
     }

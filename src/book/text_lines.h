@@ -8,6 +8,14 @@
 
 namespace sonoleaf::book {
 
+// ASCII letters in lower case, every other byte as it is, whatever the C locale says.
+inline char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+inline bool IsAsciiAlphanumeric(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
 // Appends UTF-8 `text` to `line` with every run of white space (no-break and other
 // Unicode spaces too) as one blank, none at the line's start; invisible characters
 // (soft hyphen, zero-width space) and control characters are left out. `pendingSpace`
@@ -23,6 +31,11 @@ std::string Comparable(std::string_view text);
 // At most `maxBytes` of a line, cut at a blank where there is one, never inside a
 // character.
 std::string ShortLine(std::string_view line, std::size_t maxBytes);
+
+// A name taken from a book, as a message may show it: one line, bounded.
+inline std::string ShownName(std::string_view name) {
+    return ShortLine(CollapseSpaces(name), 200);
+}
 
 // The literal "<title>" and "</title>" (in any case) with the angle brackets replaced,
 // so that a book's own words never open or close a passage of a title list.

@@ -108,6 +108,21 @@ std::vector<EpubCase> Cases() {
                     {"OEBPS/b.xhtml", Xhtml("<p>Only words here.</p>")}}),
          Kind::Saved,
          "<title>Alpha\n\nAlpha text.\n</title>\n\n<title>Only words here.\n</title>\n\n"},
+        {"a heading without link, entries out of reading order, an anchor not found",
+         EpubFiles(
+             {{"OEBPS/content.opf", Opf(Item("nav", "nav.xhtml", " properties=\"nav\"") + oneItem +
+                                            Item("b", "b.xhtml") + Item("c", "c.xhtml"),
+                                        oneRef + "<itemref idref=\"b\"/><itemref idref=\"c\"/>")},
+              {"OEBPS/nav.xhtml",
+               Xhtml("<nav epub:type=\"toc\"><ol><li><span>Book One</span><ol><li><a "
+                     "href=\"b.xhtml\">Bravo</a></li><li><a href=\"a.xhtml#nowhere\">Alpha</a>"
+                     "</li></ol></li><li><a href=\"c.xhtml\">Charlie</a></li></ol></nav>")},
+              {"OEBPS/a.xhtml", kAlpha},
+              {"OEBPS/b.xhtml", Xhtml("<h2>Bravo</h2><p>Bravo text.</p>")},
+              {"OEBPS/c.xhtml", Xhtml("<p>Charlie text.</p>")}}),
+         Kind::Saved,
+         "<title>Alpha\n\nAlpha text.\n</title>\n\n<title>Book One. Bravo\n\nBravo text.\n"
+         "</title>\n\n<title>Charlie\n\nCharlie text.\n</title>\n\n"},
         {"font obfuscation is no DRM",
          EpubFiles({{"META-INF/encryption.xml",
                      Encryption("http://www.idpf.org/2008/embedding", "OEBPS/f.otf")},

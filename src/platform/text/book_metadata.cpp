@@ -6,6 +6,7 @@
 #include <QXmlStreamWriter>
 
 #include <array>
+#include <cctype>
 #include <fstream>
 #include <map>
 
