@@ -68,7 +68,7 @@ ImportResult ConvertPdfWithChapters(const std::string& pdfPath, const std::strin
         case OutlineRead::Status::Locked:
             return Failed(ImportResult::Kind::Encrypted);
         case OutlineRead::Status::Unopenable:
-            return Failed(ImportResult::Kind::NotReadable, "poppler cannot open it as a PDF");
+            return Failed(ImportResult::Kind::NotReadable, "poppler cannot open it");
         case OutlineRead::Status::Failed:
             return Failed(ImportResult::Kind::NotReadable, "its outline could not be read");
     }

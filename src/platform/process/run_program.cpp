@@ -113,14 +113,16 @@ void FillFromStatus(RunResult& result, int status) {
     }
 }
 
-// Reaps `child`, killing it once `deadline` has passed. False when its end cannot be
-// observed.
-bool ReapBefore(pid_t child, std::chrono::steady_clock::time_point deadline, int& status) {
+// Reaps `child`, killing it once `deadline` has passed or nobody waits any longer. False
+// when its end cannot be observed.
+bool ReapBefore(pid_t child, std::chrono::steady_clock::time_point deadline,
+                std::uint64_t generation, int& status) {
     for (;;) {
         const pid_t waited = ::waitpid(child, &status, WNOHANG);
         if (waited == child) return true;
         if (waited < 0 && errno != EINTR) return false;
-        if (std::chrono::steady_clock::now() >= deadline) {
+        if (std::chrono::steady_clock::now() >= deadline ||
+            abandonGeneration.load() != generation) {
             ::kill(child, SIGKILL);
             deadline = std::chrono::steady_clock::time_point::max();
         }
@@ -265,7 +267,7 @@ CapturedRun RunAndCapture(std::string_view program, const std::vector<std::strin
     }
     readEnd.Reset();
     int status = 0;
-    if (!ReapBefore(child, deadline, status)) {
+    if (!ReapBefore(child, deadline, generation, status)) {
         captured.run.outcome = RunResult::Outcome::Signalled;
         return captured;
     }
