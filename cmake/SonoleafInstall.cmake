@@ -11,6 +11,10 @@ if(TARGET sonoleaf-render-helper)
   install(TARGETS sonoleaf-render-helper
     RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/sonoleaf)
 endif()
+if(TARGET sonoleaf-pdf-outline)
+  install(TARGETS sonoleaf-pdf-outline
+    RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/sonoleaf)
+endif()
 
 install(FILES ${CMAKE_BINARY_DIR}/Sonoleaf_Help.chm DESTINATION ${SONOLEAF_INSTALL_DATADIR})
 

@@ -94,6 +94,7 @@ class InstallTest : public QObject {
         QStringList files{"bin/sonoleaf",
                           "bin/sonoleaf-cli",
                           "libexec/sonoleaf/sonoleaf-render-helper",
+                          "libexec/sonoleaf/sonoleaf-pdf-outline",
                           "share/sonoleaf/Sonoleaf_Help.chm",
                           "share/applications/sonoleaf.desktop",
                           "share/man/man1/sonoleaf.1",

@@ -1,9 +1,12 @@
 #include "platform/process/run_program.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -11,6 +14,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
 #include "platform/process/spawn.h"
 #include "platform/text/regular_file.h"
@@ -29,6 +33,33 @@ constexpr auto kWaitPoll = std::chrono::milliseconds(10);
 std::string SearchPath() {
     if (const char* path = std::getenv("PATH")) return path;
     return "/usr/local/bin:/usr/bin:/bin";
+}
+
+void FillFromStatus(RunResult& result, int status) {
+    if (WIFEXITED(status)) {
+        result.outcome = RunResult::Outcome::Exited;
+        result.exitStatus = WEXITSTATUS(status);
+    } else {
+        result.outcome = RunResult::Outcome::Signalled;
+        result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    }
+}
+
+// Reaps `child`, killing it once `deadline` has passed or nobody waits any longer. False
+// when its end cannot be observed.
+bool ReapBefore(pid_t child, std::chrono::steady_clock::time_point deadline,
+                std::uint64_t generation, int& status) {
+    for (;;) {
+        const pid_t waited = ::waitpid(child, &status, WNOHANG);
+        if (waited == child) return true;
+        if (waited < 0 && errno != EINTR) return false;
+        if (std::chrono::steady_clock::now() >= deadline ||
+            abandonGeneration.load() != generation) {
+            ::kill(child, SIGKILL);
+            deadline = std::chrono::steady_clock::time_point::max();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
 }
 
 }  // namespace
@@ -90,14 +121,79 @@ RunResult RunAndWait(std::string_view program, const std::vector<std::string>& a
         result.outcome = RunResult::Outcome::Signalled;
         return result;
     }
-    if (WIFEXITED(status)) {
-        result.outcome = RunResult::Outcome::Exited;
-        result.exitStatus = WEXITSTATUS(status);
-    } else {
-        result.outcome = RunResult::Outcome::Signalled;
-        result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    }
+    FillFromStatus(result, status);
     return result;
+}
+
+CapturedRun RunAndCapture(std::string_view program, const std::vector<std::string>& arguments,
+                          std::size_t maxOutputBytes, std::chrono::milliseconds timeLimit) {
+    using Clock = std::chrono::steady_clock;
+    const std::uint64_t generation = abandonGeneration.load();
+    const Clock::time_point deadline = Clock::now() + timeLimit;
+    CapturedRun captured;
+    const std::optional<std::string> path = FindProgram(program);
+    if (!path) {
+        captured.run.startError = ENOENT;
+        return captured;
+    }
+    // Close-on-exec, so that children other threads start meanwhile hold no end of it.
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        captured.run.startError = errno;
+        return captured;
+    }
+    text::UniqueDescriptor readEnd(ends[0]);
+    text::UniqueDescriptor writeEnd(ends[1]);
+    const text::UniqueDescriptor nothing(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    SpawnOptions options;
+    options.standardInput = nothing.Get();
+    options.standardOutput = writeEnd.Get();
+    pid_t child = 0;
+    const int started = Spawn(*path, arguments, options, child);
+    writeEnd = text::UniqueDescriptor();  // the end of output is then the child's own
+    if (started != 0) {
+        captured.run.startError = started;
+        return captured;
+    }
+
+    char buffer[1 << 16];
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const bool abandoned = abandonGeneration.load() != generation;
+        if (left.count() <= 0 || abandoned) {
+            captured.timedOut = !abandoned;
+            ::kill(child, SIGKILL);
+            break;
+        }
+        pollfd ready{readEnd.Get(), POLLIN, 0};
+        const int polled =
+            ::poll(&ready, 1, static_cast<int>(std::min<long long>(left.count(), 100)));
+        if (polled <= 0) continue;  // time passed, or a signal: look again
+        const ssize_t got = ::read(readEnd.Get(), buffer, sizeof buffer);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (got <= 0) break;  // end of output
+        const auto size = static_cast<std::size_t>(got);
+        if (captured.output.size() + size > maxOutputBytes) {
+            captured.output.append(buffer, maxOutputBytes - captured.output.size());
+            captured.outputTooLarge = true;
+            ::kill(child, SIGKILL);
+            break;
+        }
+        captured.output.append(buffer, size);
+    }
+    readEnd = text::UniqueDescriptor();
+    int status = 0;
+    if (!ReapBefore(child, deadline, generation, status)) {
+        captured.run.outcome = RunResult::Outcome::Signalled;
+        return captured;
+    }
+    FillFromStatus(captured.run, status);
+    if (abandonGeneration.load() != generation)
+        captured.run.outcome = RunResult::Outcome::Abandoned;
+    if (captured.run.signal == SIGKILL && !captured.outputTooLarge && Clock::now() >= deadline)
+        captured.timedOut = true;
+    return captured;
 }
 
 void StopWaitingForPrograms() {

@@ -2,6 +2,8 @@
 // Runs an external program with an exact argument vector and waits for its end.
 // No shell takes part: every argument reaches the program whole, as given.
 
+#include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,9 +37,26 @@ std::optional<std::string> FindProgram(std::string_view program);
 // until it has ended. The child inherits the environment and the standard streams.
 RunResult RunAndWait(std::string_view program, const std::vector<std::string>& arguments);
 
-// Every RunAndWait waiting now returns with Outcome::Abandoned; the programs it
-// started go on and finish their work on their own. Later runs wait as usual. For a
-// program that is closing and must not be held up by a child that takes long.
+// A run whose standard output was captured.
+struct CapturedRun {
+    RunResult run;
+    std::string output;           // at most the bound given
+    bool outputTooLarge = false;  // it wrote more: killed, the output cut at the bound
+    bool timedOut = false;        // it ran past the time given: killed
+};
+
+// Like RunAndWait, with the child's standard output captured (its input is /dev/null,
+// its errors are inherited). A child that writes more than `maxOutputBytes` or runs
+// past `timeLimit` is killed; so is one no longer waited for (StopWaitingForPrograms),
+// since nobody would read what it tells. For small helper programs whose listing the
+// caller parses.
+CapturedRun RunAndCapture(std::string_view program, const std::vector<std::string>& arguments,
+                          std::size_t maxOutputBytes, std::chrono::milliseconds timeLimit);
+
+// Every RunAndWait and RunAndCapture waiting now returns with Outcome::Abandoned; the
+// programs RunAndWait started go on and finish their work on their own. Later runs
+// wait as usual. For a program that is closing and must not be held up by a child
+// that takes long.
 void StopWaitingForPrograms();
 
 }  // namespace sonoleaf::process

@@ -1,0 +1,318 @@
+#include "book/xhtml_text.h"
+
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
+
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "book/text_lines.h"
+
+namespace sonoleaf::book {
+namespace {
+
+struct DocumentFree {
+    void operator()(xmlDoc* document) const { xmlFreeDoc(document); }
+};
+using UniqueDocument = std::unique_ptr<xmlDoc, DocumentFree>;
+
+void IgnoreStructuredError(void*, xmlErrorPtr) {}
+void IgnoreGenericError(void*, const char*, ...) {}
+
+// EPUB content is UTF-8 or UTF-16; an XML declaration may name another encoding.
+// libxml2's HTML parser would otherwise take a page without <meta charset> for Latin-1.
+std::string DeclaredEncoding(std::string_view bytes) {
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE)
+        return "UTF-16LE";
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE &&
+        static_cast<unsigned char>(bytes[1]) == 0xFF)
+        return "UTF-16BE";
+    const std::string_view head = bytes.substr(0, std::min<std::size_t>(bytes.size(), 200));
+    const std::size_t declaration = head.find("<?xml");
+    const std::size_t end = head.find("?>");
+    if (declaration == std::string_view::npos || end == std::string_view::npos) return "UTF-8";
+    const std::string_view inside = head.substr(declaration, end - declaration);
+    const std::size_t key = inside.find("encoding");
+    if (key == std::string_view::npos) return "UTF-8";
+    const std::size_t open = inside.find_first_of("\"'", key);
+    if (open == std::string_view::npos) return "UTF-8";
+    const std::size_t close = inside.find(inside[open], open + 1);
+    if (close == std::string_view::npos) return "UTF-8";
+    std::string name(inside.substr(open + 1, close - open - 1));
+    return name.empty() || name.size() > 40 ? "UTF-8" : name;
+}
+
+UniqueDocument Parse(std::string_view bytes) {
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { xmlInitParser(); });
+    if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return nullptr;
+    // Per thread in libxml2: the quiet flags still let some messages through.
+    xmlSetStructuredErrorFunc(nullptr, IgnoreStructuredError);
+    xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
+    constexpr int kOptions = HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR |
+                             HTML_PARSE_NOWARNING | HTML_PARSE_COMPACT;
+    const std::string encoding = DeclaredEncoding(bytes);
+    UniqueDocument document(htmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                           encoding.c_str(), kOptions));
+    if (!document && encoding != "UTF-8")  // an encoding libxml2 does not know
+        document.reset(htmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                      "UTF-8", kOptions));
+    return document;
+}
+
+std::string_view NameOf(const xmlNode* node) {
+    std::string_view name(reinterpret_cast<const char*>(node->name));
+    const std::size_t colon = name.rfind(':');  // "svg:svg" is an svg
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+std::string AttributeValue(const xmlAttr* attribute) {
+    xmlChar* value = xmlNodeListGetString(attribute->doc, attribute->children, 1);
+    if (value == nullptr) return {};
+    std::string text(reinterpret_cast<const char*>(value));
+    xmlFree(value);
+    return text;
+}
+
+// What the walk needs of an element's attributes.
+struct Attributes {
+    std::string id;
+    std::string epubType;
+    std::string role;
+    bool hasHref = false;
+};
+
+Attributes AttributesOf(const xmlNode* node) {
+    Attributes found;
+    const bool anchor = NameOf(node) == "a";
+    for (const xmlAttr* attribute = node->properties; attribute; attribute = attribute->next) {
+        const std::string_view name(reinterpret_cast<const char*>(attribute->name));
+        if (name == "id" || (anchor && name == "name" && found.id.empty())) {
+            found.id = AttributeValue(attribute);
+        } else if (name == "epub:type" || name == "type") {
+            // The HTML parser keeps the prefix; a namespace-aware one would not.
+            if (name == "epub:type" || attribute->ns != nullptr)
+                found.epubType = AttributeValue(attribute);
+        } else if (name == "role") {
+            found.role = AttributeValue(attribute);
+        } else if (name == "href") {
+            found.hasHref = true;
+        }
+    }
+    return found;
+}
+
+bool IsOneOf(std::string_view name, std::initializer_list<std::string_view> names) {
+    for (std::string_view candidate : names) {
+        if (name == candidate) return true;
+    }
+    return false;
+}
+
+// Not read aloud, with everything inside.
+bool IsSkipped(std::string_view name) {
+    return IsOneOf(name, {"head", "script", "style", "title", "rt", "rp", "svg", "template",
+                          "iframe", "select"});
+}
+
+bool IsBlock(std::string_view name) {
+    return IsOneOf(
+        name,
+        {"address", "article", "aside", "blockquote", "body",    "caption",  "center",     "dd",
+         "details", "dialog",  "div",   "dl",         "dt",      "fieldset", "figcaption", "figure",
+         "footer",  "form",    "h1",    "h2",         "h3",      "h4",       "h5",         "h6",
+         "header",  "hgroup",  "hr",    "html",       "legend",  "li",       "main",       "nav",
+         "ol",      "p",       "pre",   "section",    "summary", "table",    "tbody",      "tfoot",
+         "thead",   "tr",      "ul"});
+}
+
+bool IsHeading(std::string_view name) {
+    return name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6';
+}
+
+bool IsNote(const Attributes& attributes) {
+    for (std::string_view type :
+         {"footnote", "endnote", "rearnote", "footnotes", "endnotes", "rearnotes"}) {
+        if (HasToken(attributes.epubType, type)) return true;
+    }
+    return HasToken(attributes.role, "doc-footnote") || HasToken(attributes.role, "doc-endnote") ||
+           HasToken(attributes.role, "doc-endnotes");
+}
+
+bool IsPageBreak(const Attributes& attributes) {
+    return HasToken(attributes.epubType, "pagebreak") || HasToken(attributes.role, "doc-pagebreak");
+}
+
+// The characters of a link, when they are few.
+bool CollectShortText(const xmlNode* node, std::string& text, int depth) {
+    for (const xmlNode* child = node->children; child; child = child->next) {
+        if (child->type == XML_TEXT_NODE && child->content != nullptr) {
+            text += reinterpret_cast<const char*>(child->content);
+        } else if (child->type == XML_ELEMENT_NODE && depth < 8) {
+            if (!CollectShortText(child, text, depth + 1)) return false;
+        }
+        if (text.size() > 32) return false;
+    }
+    return true;
+}
+
+// A number or a mark such as "12", "[12]", "(iv)"... or "*": a note reference, not words.
+bool IsNoteMark(std::string_view raw) {
+    std::string mark = CollapseSpaces(raw);
+    while (mark.size() >= 2 && std::strchr("[({", mark.front()) && std::strchr("])}", mark.back()))
+        mark = mark.substr(1, mark.size() - 2);
+    if (mark.empty()) return false;
+    static constexpr std::string_view kMarks[] = {
+        "*",      "#",      "\u2020", "\u2021", "\u00A7", "\u00B6", "\u00B9", "\u00B2",
+        "\u00B3", "\u2070", "\u2074", "\u2075", "\u2076", "\u2077", "\u2078", "\u2079"};
+    for (std::size_t pos = 0; pos < mark.size();) {
+        if (std::isdigit(static_cast<unsigned char>(mark[pos]))) {
+            ++pos;
+            continue;
+        }
+        bool known = false;
+        for (std::string_view symbol : kMarks) {
+            if (mark.compare(pos, symbol.size(), symbol) == 0) {
+                pos += symbol.size();
+                known = true;
+                break;
+            }
+        }
+        if (!known) return false;
+    }
+    return true;
+}
+
+bool IsNoteReference(const xmlNode* node, std::string_view name, const Attributes& attributes) {
+    if (HasToken(attributes.epubType, "noteref") || HasToken(attributes.role, "doc-noteref"))
+        return true;
+    if (name != "a" || !attributes.hasHref) return false;
+    std::string text;
+    return CollectShortText(node, text, 0) && IsNoteMark(text);
+}
+
+class TextCollector {
+  public:
+    DocumentText Take() {
+        EndBlock();
+        return std::move(document_);
+    }
+
+    void Walk(const xmlNode* parent, int depth) {
+        if (depth > kMaxMarkupDepth) return;
+        for (const xmlNode* node = parent->children; node; node = node->next) {
+            if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
+                if (node->content != nullptr) AddText(reinterpret_cast<const char*>(node->content));
+            } else if (node->type == XML_ELEMENT_NODE) {
+                VisitElement(node, depth);
+            }
+        }
+    }
+
+  private:
+    void VisitElement(const xmlNode* node, int depth) {
+        const std::string_view name = NameOf(node);
+        if (name == "br") {
+            LineBreak();
+            return;
+        }
+        const bool block = IsBlock(name);
+        if (block) EndBlock();
+        const Attributes attributes = AttributesOf(node);
+        if (!attributes.id.empty())
+            document_.anchors.emplace(attributes.id, document_.blocks.size());
+        if (IsSkipped(name) || IsNote(attributes) || IsPageBreak(attributes) ||
+            IsNoteReference(node, name, attributes))
+            return;
+        const bool cell = name == "td" || name == "th";
+        const bool heading = IsHeading(name);
+        if (cell) pendingSpace_ = true;
+        if (heading) ++headingDepth_;
+        Walk(node, depth + 1);
+        if (heading) --headingDepth_;
+        if (cell) pendingSpace_ = true;
+        if (block) EndBlock();
+    }
+
+    void AddText(std::string_view text) {
+        const std::size_t before = current_.size();
+        AppendCollapsed(current_, text, pendingSpace_);
+        if (current_.size() == before) return;
+        (headingDepth_ > 0 ? hasHeadingText_ : hasBodyText_) = true;
+    }
+
+    void LineBreak() {
+        if (!current_.empty() && current_.back() != '\n') current_ += '\n';
+        pendingSpace_ = false;
+    }
+
+    void EndBlock() {
+        while (!current_.empty() && current_.back() == '\n') current_.pop_back();
+        if (!current_.empty()) {
+            document_.blocks.push_back({std::move(current_), hasHeadingText_ && !hasBodyText_});
+        }
+        current_.clear();
+        pendingSpace_ = false;
+        hasHeadingText_ = false;
+        hasBodyText_ = false;
+    }
+
+    DocumentText document_;
+    std::string current_;
+    bool pendingSpace_ = false;
+    int headingDepth_ = 0;
+    bool hasHeadingText_ = false;
+    bool hasBodyText_ = false;
+};
+
+bool BuildTree(const xmlNode* parent, MarkupNode& into, int depth, std::size_t& nodes) {
+    for (const xmlNode* node = parent->children; node; node = node->next) {
+        if (++nodes > kMaxMarkupNodes) return false;
+        if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
+            MarkupNode text;
+            if (node->content != nullptr) text.text = reinterpret_cast<const char*>(node->content);
+            into.children.push_back(std::move(text));
+        } else if (node->type == XML_ELEMENT_NODE && depth < kMaxMarkupDepth) {
+            MarkupNode element;
+            element.name = NameOf(node);
+            for (const xmlAttr* attribute = node->properties; attribute;
+                 attribute = attribute->next) {
+                element.attributes.emplace_back(reinterpret_cast<const char*>(attribute->name),
+                                                AttributeValue(attribute));
+            }
+            if (!BuildTree(node, element, depth + 1, nodes)) return false;
+            into.children.push_back(std::move(element));
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+DocumentText ExtractDocumentText(std::string_view xhtml) {
+    const UniqueDocument document = Parse(xhtml);
+    TextCollector collector;
+    if (document) collector.Walk(reinterpret_cast<const xmlNode*>(document.get()), 0);
+    return collector.Take();
+}
+
+std::optional<MarkupNode> ReadHtmlTree(std::string_view html) {
+    const UniqueDocument document = Parse(html);
+    const xmlNode* root = document ? xmlDocGetRootElement(document.get()) : nullptr;
+    if (root == nullptr) return std::nullopt;
+    MarkupNode tree;
+    std::size_t nodes = 0;
+    if (!BuildTree(reinterpret_cast<const xmlNode*>(document.get()), tree, 0, nodes))
+        return std::nullopt;
+    for (MarkupNode& child : tree.children) {
+        if (!child.name.empty()) return std::move(child);
+    }
+    return std::nullopt;
+}
+
+}  // namespace sonoleaf::book
