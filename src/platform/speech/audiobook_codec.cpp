@@ -107,16 +107,6 @@ HResult Drain(AVCodecContext& context, AVPacket& packet, AacFrames& frames, std:
 
 }  // namespace
 
-void AacFrames::Append(std::string_view frame) {
-    sizes.push_back(static_cast<std::uint16_t>(frame.size()));
-    bytes.append(frame);
-}
-
-void AacFrames::Clear() {
-    sizes.clear();
-    bytes.clear();
-}
-
 // --- Encoder ----------------------------------------------------------------------
 
 struct AacEncoder::State {

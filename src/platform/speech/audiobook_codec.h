@@ -27,8 +27,14 @@ struct AacFrames {
     std::string bytes;
 
     std::size_t Count() const { return sizes.size(); }
-    void Append(std::string_view frame);
-    void Clear();
+    void Append(std::string_view frame) {
+        sizes.push_back(static_cast<std::uint16_t>(frame.size()));
+        bytes.append(frame);
+    }
+    void Clear() {
+        sizes.clear();
+        bytes.clear();
+    }
 };
 
 // A fresh AAC-LC encoder: mono, kSampleRate, about 64 kbit/s, FFmpeg's fast coder.
