@@ -43,9 +43,6 @@ struct FrameFree {
 struct PacketFree {
     void operator()(AVPacket* packet) const { av_packet_free(&packet); }
 };
-struct DictionaryFree {
-    void operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }
-};
 struct FormatContextFree {
     void operator()(AVFormatContext* context) const { avformat_free_context(context); }
 };
@@ -148,16 +145,15 @@ HResult AacEncoder::Create(std::unique_ptr<AacEncoder>& encoder) {
     c.profile = FF_PROFILE_AAC_LOW;
     c.time_base = AVRational{1, kSampleRate};
     av_channel_layout_default(&c.ch_layout, 1);
-    AVDictionary* rawOptions = nullptr;
-    // About five times the default coder's speed on speech, at a cost close to MP3's.
-    av_dict_set(&rawOptions, "aac_coder", "fast", 0);
-    std::unique_ptr<AVDictionary, DictionaryFree> options(rawOptions);
-    rawOptions = options.release();
-    const int opened = avcodec_open2(&c, codec, &rawOptions);
-    options.reset(rawOptions);
+    AVDictionary* options = nullptr;
+    // Several times the default coder's speed on speech, at a cost close to MP3's.
+    av_dict_set(&options, "aac_coder", "fast", 0);
+    const int opened = avcodec_open2(&c, codec, &options);
+    const int unused = av_dict_count(options);  // an option the encoder did not take
+    av_dict_free(&options);
     if (opened < 0) return Failure(s.problem, "opening the AAC encoder", opened);
-    if (av_dict_count(options.get()) != 0 || c.frame_size != kAacFrameSamples ||
-        c.initial_padding != kAacFrameSamples || c.extradata_size <= 0)
+    if (unused != 0 || c.frame_size != kAacFrameSamples || c.initial_padding != kAacFrameSamples ||
+        c.extradata_size <= 0)
         return Failure(s.problem, "opening the AAC encoder", AVERROR_ENCODER_NOT_FOUND);
     s.config.assign(reinterpret_cast<const char*>(c.extradata),
                     static_cast<std::size_t>(c.extradata_size));
@@ -318,7 +314,8 @@ HResult M4bMuxer::State::Start(int file, const AudiobookTags& tags, const CoverI
     State& s = *this;
     s.descriptor = file;
     s.packet.reset(av_packet_alloc());
-    if (!s.packet || decoderConfig.empty()) return kOutOfMemory;
+    if (decoderConfig.empty()) return kInvalidArg;
+    if (!s.packet) return kOutOfMemory;
 
     AVFormatContext* rawFormat = nullptr;
     // The "ipod" flavour of FFmpeg's MP4 muxer is the one that writes iTunes tags.
@@ -375,15 +372,15 @@ HResult M4bMuxer::State::Start(int file, const AudiobookTags& tags, const CoverI
     SetTag(f.metadata, "comment", tags.comment);
     av_dict_set(&f.metadata, "media_type", kAudiobookMediaType, 0);
 
-    AVDictionary* rawOptions = nullptr;
-    av_dict_set(&rawOptions, "brand", "M4B ", 0);
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "brand", "M4B ", 0);
     // The edit list that cuts the priming and the padding counts in samples, not ms.
-    av_dict_set(&rawOptions, "movie_timescale", std::to_string(kSampleRate).c_str(), 0);
-    const int header = avformat_write_header(&f, &rawOptions);
-    std::unique_ptr<AVDictionary, DictionaryFree> unused(rawOptions);
+    av_dict_set(&options, "movie_timescale", std::to_string(kSampleRate).c_str(), 0);
+    const int header = avformat_write_header(&f, &options);
+    const int unused = av_dict_count(options);
+    av_dict_free(&options);
     if (header < 0) return s.Fail("starting the audiobook", header);
-    if (av_dict_count(unused.get()) != 0)
-        return Failure(problem, "starting the audiobook", AVERROR_OPTION_NOT_FOUND);
+    if (unused != 0) return Failure(problem, "starting the audiobook", AVERROR_OPTION_NOT_FOUND);
 
     if (cover != nullptr) {
         AVPacket& packet = *s.packet;

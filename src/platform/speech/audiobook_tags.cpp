@@ -33,6 +33,10 @@ bool JpegSize(std::string_view bytes, int& width, int& height) {
             ++at;
             continue;
         }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {  // markers without a length
+            at += 2;
+            continue;
+        }
         const std::size_t length = static_cast<std::size_t>(Big16(bytes, at + 2));
         const bool frame =
             marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;

@@ -67,7 +67,8 @@ HResult ReplacingFile::Commit() {
     if (descriptor_ < 0) return kUnbound;
     // On the disk before it bears the name, so that a crash leaves the old file or
     // the whole new one, never an empty one.
-    if (::fdatasync(descriptor_) != 0) {
+    // (A file system that cannot sync says EINVAL; the rename is then all there is.)
+    if (::fdatasync(descriptor_) != 0 && errno != EINVAL) {
         const int failure = errno;
         Discard();
         return ResultFromErrno(failure);
