@@ -3,9 +3,11 @@
 // and scratch chapters that arrive damaged.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -19,6 +21,7 @@
 #include "platform/speech/audiobook_file_stream.h"
 #include "platform/speech/audiobook_writer.h"
 #include "platform/speech/chapter_encoder.h"
+#include "support/child_process.h"
 #include "support/file_contents.h"
 #include "support/temp_dir.h"
 
@@ -95,15 +98,20 @@ Samples Sound(bool noise, std::size_t count) {
     return sound;
 }
 
-// Encodes a chapter from a fresh encoder and passes it through its scratch form, as a
-// helper process hands it over.
+// Encodes a chapter in a process of its own from a fresh encoder, and reads the
+// scratch form it hands over, as the program's helper processes do.
 ss::EncodedChapter Encode(std::span<const std::int16_t> sound, std::int64_t start) {
-    std::unique_ptr<ss::ChapterEncoder> encoder;
-    ss::EncodedChapter chapter, read;
-    EXPECT_EQ(ss::ChapterEncoder::Create(start, encoder), ss::kOk);
-    EXPECT_EQ(encoder->Write(sound), ss::kOk);
-    EXPECT_EQ(encoder->Finish(chapter), ss::kOk);
-    EXPECT_EQ(ss::ParseChapter(ss::SerializeChapter(chapter), read), ss::kOk);
+    const ChildOutcome encoded = RunInChild([&] {
+        std::unique_ptr<ss::ChapterEncoder> encoder;
+        ss::EncodedChapter chapter;
+        const bool made = ss::Succeeded(ss::ChapterEncoder::Create(start, encoder)) &&
+                          ss::Succeeded(encoder->Write(sound)) &&
+                          ss::Succeeded(encoder->Finish(chapter));
+        return made ? ss::SerializeChapter(chapter) : std::string();
+    });
+    ss::EncodedChapter read;
+    EXPECT_TRUE(encoded.exited);
+    EXPECT_EQ(ss::ParseChapter(encoded.output, read), ss::kOk);
     return read;
 }
 
@@ -304,6 +312,31 @@ TEST(Audiobook, StopsLeaveAWholeShorterBookOrNothing) {
     EXPECT_EQ(probe["chapters.chapter.0.tags.title"], "book");
     EXPECT_EQ(probe["chapters.chapter.1.tags.title"], "Two");
     EXPECT_EQ(FilesIn(dir.Path()).size(), 1u);
+}
+
+TEST(Audiobook, FullDiskFailsTheBookAndKeepsTheOldFile) {
+    TempDir dir;
+    const fs::path book = dir.Path() / "book.m4b";
+    std::ofstream(book) << "old";
+    const Samples sound = Sound(true, 200000);  // some 70 KB of AAC
+    for (const bool stream : {false, true}) {
+        SCOPED_TRACE(stream ? "stream" : "writer");
+        const ChildOutcome outcome = RunInChild([&] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{20000, 20000};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            if (!stream) return std::to_string(WriteBook(book, sound, {60000, 70000, 70000}));
+            ss::AudiobookFileStream file;
+            ss::HResult hr = file.BindToFile(book.u16string(), ss::kFileModeCreateAlways,
+                                             ss::StreamFormatId::WaveFormatEx, &kPcmFormat, 0);
+            if (ss::Succeeded(hr)) hr = file.Write(sound);
+            const ss::HResult closed = file.Close();
+            return std::to_string(ss::Failed(hr) ? hr : closed);
+        });
+        EXPECT_TRUE(outcome.exited);
+        EXPECT_EQ(outcome.output, std::to_string(ss::kWriteFault));
+        EXPECT_EQ(FilesIn(dir.Path()), (std::map<std::string, std::string>{{"book.m4b", "old"}}));
+    }
 }
 
 TEST(Audiobook, DamagedScratchChapterIsRefusedWithAReason) {
