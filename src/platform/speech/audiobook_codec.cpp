@@ -288,8 +288,24 @@ std::int64_t SeekInFile(void* opaque, std::int64_t offset, int whence) {
     return at;
 }
 
+void SetTag(AVDictionary*& metadata, const char* key, const std::string& value) {
+    if (!value.empty()) av_dict_set(&metadata, key, value.c_str(), 0);
+}
+
 void SetTag(AVDictionary*& metadata, const char* key, const std::u16string& value) {
-    if (!value.empty()) av_dict_set(&metadata, key, text::ToNarrow(value).c_str(), 0);
+    SetTag(metadata, key, text::ToNarrow(value));
+}
+
+// Nero's list gives a title one byte of length, and FFmpeg cuts a longer one there,
+// through a character if need be: titles are cut to that length at a character's edge.
+std::string ChapterTitle(const std::u16string& title) {
+    constexpr std::size_t kMaxTitleBytes = 255;
+    std::string utf8 = text::ToNarrow(title);
+    if (utf8.size() <= kMaxTitleBytes) return utf8;
+    std::size_t cut = kMaxTitleBytes;
+    while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80) --cut;
+    utf8.resize(cut);
+    return utf8;
 }
 
 }  // namespace
@@ -445,7 +461,7 @@ HResult M4bMuxer::Finish(const std::vector<ChapterMark>& chapters, std::int64_t 
         chapter->time_base = AVRational{1, kSampleRate};
         chapter->start = chapters[i].startSample;
         chapter->end = i + 1 < chapters.size() ? chapters[i + 1].startSample : samples;
-        SetTag(chapter->metadata, "title", chapters[i].title);
+        SetTag(chapter->metadata, "title", ChapterTitle(chapters[i].title));
     }
     if (chapters.size() > kMaxChplChapters) {
         // The flags are read again when the index is written.

@@ -81,9 +81,9 @@ class M4bMuxer {
     // The book's frames in order, from frame 0.
     HResult WriteFrame(std::string_view frame);
     std::int64_t FramesWritten() const;
-    // Completes the file: the chapters (in order, the first at 0), and a length of
-    // exactly `samples`, the padding of the last frame cut off. kInvalidArg when the
-    // frames do not fit that length.
+    // Completes the file: the chapters (in order, the first at 0; titles past 255
+    // bytes of UTF-8 cut short), and a length of exactly `samples`, the padding of the
+    // last frame cut off. kInvalidArg when the frames do not fit that length.
     HResult Finish(const std::vector<ChapterMark>& chapters, std::int64_t samples);
     const std::string& Problem() const;
 
