@@ -327,28 +327,27 @@ HResult M4bMuxer::Open(int descriptor, const AudiobookTags& tags, const CoverIma
 
 HResult M4bMuxer::State::Start(int file, const AudiobookTags& tags, const CoverImage* cover,
                                const std::string& decoderConfig) {
-    State& s = *this;
-    s.descriptor = file;
-    s.packet.reset(av_packet_alloc());
+    descriptor = file;
+    packet.reset(av_packet_alloc());
     if (decoderConfig.empty()) return kInvalidArg;
-    if (!s.packet) return kOutOfMemory;
+    if (!packet) return kOutOfMemory;
 
     AVFormatContext* rawFormat = nullptr;
     // The "ipod" flavour of FFmpeg's MP4 muxer is the one that writes iTunes tags.
     if (const int made = avformat_alloc_output_context2(&rawFormat, nullptr, "ipod", nullptr);
         made < 0)
         return Failure(problem, "starting the audiobook", made);
-    s.format.reset(rawFormat);
+    format.reset(rawFormat);
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferBytes));
     if (buffer == nullptr) return kOutOfMemory;
-    s.io.reset(
-        avio_alloc_context(buffer, kIoBufferBytes, 1, &s, nullptr, &WriteToFile, &SeekInFile));
-    if (!s.io) {
+    io.reset(
+        avio_alloc_context(buffer, kIoBufferBytes, 1, this, nullptr, &WriteToFile, &SeekInFile));
+    if (!io) {
         av_free(buffer);
         return kOutOfMemory;
     }
-    AVFormatContext& f = *s.format;
-    f.pb = s.io.get();
+    AVFormatContext& f = *format;
+    f.pb = io.get();
     f.flags |= AVFMT_FLAG_CUSTOM_IO;
 
     AVStream* audio = avformat_new_stream(&f, nullptr);
@@ -395,22 +394,20 @@ HResult M4bMuxer::State::Start(int file, const AudiobookTags& tags, const CoverI
     const int header = avformat_write_header(&f, &options);
     const int unused = av_dict_count(options);
     av_dict_free(&options);
-    if (header < 0) return s.Fail("starting the audiobook", header);
+    if (header < 0) return Fail("starting the audiobook", header);
     if (unused != 0) return Failure(problem, "starting the audiobook", AVERROR_OPTION_NOT_FOUND);
 
     if (cover != nullptr) {
-        AVPacket& packet = *s.packet;
-        if (const int got = av_new_packet(&packet, static_cast<int>(cover->bytes.size())); got < 0)
+        AVPacket& picture = *packet;
+        if (const int got = av_new_packet(&picture, static_cast<int>(cover->bytes.size())); got < 0)
             return Failure(problem, "adding the cover", got);
-        std::memcpy(packet.data, cover->bytes.data(), cover->bytes.size());
-        packet.stream_index = 1;
-        packet.pts = packet.dts = 0;
-        packet.flags |= AV_PKT_FLAG_KEY;
-        const int written = av_write_frame(&f, &packet);
-        av_packet_unref(&packet);
-        if (written < 0) {
-            return s.Fail("adding the cover", written);
-        }
+        std::memcpy(picture.data, cover->bytes.data(), cover->bytes.size());
+        picture.stream_index = 1;
+        picture.pts = picture.dts = 0;
+        picture.flags |= AV_PKT_FLAG_KEY;
+        const int written = av_write_frame(&f, &picture);
+        av_packet_unref(&picture);
+        if (written < 0) return Fail("adding the cover", written);
     }
     return kOk;
 }

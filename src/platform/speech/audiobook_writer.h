@@ -3,11 +3,14 @@
 // sounds as if encoded in one piece: each chapter starts at exactly the sample where
 // the ones before it end, and no gap or click marks a join.
 //
-// Each chapter's encoder saw silence beyond the chapter's edges, so the few AAC
-// frames that span a join (where each neighbour holds only its own half of the sound)
-// are encoded here anew from the PCM that both keep at their edges. The new frames
-// replace the old ones where the windows of the frames on either side agree, so that
-// the decoder's overlap cancels as it does inside one encoding.
+// Each chapter's encoder saw silence beyond the chapter's edges, so the AAC frames
+// around a join (those that span it, where each neighbour holds only its own half of
+// the sound, and a few on either side, where an encoder's choices still depend on
+// that silence) are encoded here anew from the PCM that both keep at their edges. The
+// new frames replace the old ones where the windows of the frames on either side
+// agree, so that the decoder's overlap cancels as it does inside one encoding. A
+// chapter too short to hold frames of its own between two joins is encoded anew
+// whole, with its neighbours' edges. Not to be shared between threads.
 
 #include <cstdint>
 #include <memory>
@@ -28,6 +31,7 @@ class AudiobookWriter {
   public:
     // Starts the file under a temporary name beside `path` (tags and cover go in now:
     // a cover that is no readable JPEG or PNG fails here, before any work is done).
+    // `problem`, when given, tells why it failed.
     static HResult Open(const std::u16string& path, const AudiobookTags& tags,
                         std::unique_ptr<AudiobookWriter>& writer, std::string* problem = nullptr);
     // Without Finish the temporary file is removed: nothing is left behind, and a
