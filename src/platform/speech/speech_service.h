@@ -91,6 +91,9 @@ struct FileTags {
     std::u16string album;
     std::u16string track;  // "k/total", or "k" when the total is not known
     std::u16string comment;
+    std::u16string artist;     // an audiobook's author
+    std::u16string genre;      // an audiobook's: "Audiobook" when empty
+    std::u16string coverPath;  // an audiobook's cover, a JPEG or PNG file
 };
 
 class FileStream {

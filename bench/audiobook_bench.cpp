@@ -1,0 +1,165 @@
+// The cost of an audiobook's AAC: how fast one core encodes speech, and what joining
+// chapters encoded apart costs the process that writes the book.
+//
+// The speech is real: the prose text (bench/data/prose.txt) rendered by the speech
+// service's default voice, repeated to one minute. Each round, in turn:
+//
+//   encode  the minute encoded as one chapter from a fresh encoder (FFmpeg's AAC-LC,
+//           fast coder, 64 kbit/s), as each chapter's process does; timed by the
+//           processor time of the encoding thread;
+//   book-1  the encoded minute written as a book of one chapter (no join);
+//   book-10 the minute cut into ten chapters, each encoded beforehand, written as a
+//           book: nine joins, each encoded anew around the join.
+//
+// The first round warms the caches and is not counted. aac-x-realtime is seconds of
+// speech per second of processor time (median); join-ms the median of
+// (book-10 - book-1) / 9, the processor time one join costs the writer.
+//
+// The last line: "audiobook figures: aac-x-realtime=X join-ms=Y". Goal: X at least
+// 200. SONOLEAF_BENCH_RUNS=N sets the number of counted rounds (default 7, at least 3).
+
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/speech/audiobook_writer.h"
+#include "platform/speech/chapter_encoder.h"
+#include "platform/speech/speech_service.h"
+#include "platform/speech/synthesis_engine.h"
+#include "platform/text/text_convert.h"
+#include "support/audio_analysis.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace ss = sonoleaf::speech_service;
+using Samples = std::vector<std::int16_t>;
+
+constexpr int kChapters = 10;
+
+double ThreadCpuSeconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The prose spoken by the default voice, repeated to a minute.
+bool MakeSpeech(const fs::path& folder, Samples& speech) {
+    std::ifstream in(fs::path(SONOLEAF_BENCH_DATA) / "prose.txt");
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const auto service = ss::CreateSystemSpeechService();
+    std::shared_ptr<ss::Voice> voice;
+    std::shared_ptr<ss::FileStream> stream;
+    const ss::WaveFormat format{};
+    const fs::path wav = folder / "prose.wav";
+    if (text.empty() || ss::Failed(service->CreateVoice(voice)) ||
+        ss::Failed(service->CreateFileStream(stream)) ||
+        ss::Failed(stream->BindToFile(wav.u16string(), ss::kFileModeCreateAlways,
+                                      ss::StreamFormatId::WaveFormatEx, &format, ss::kAllEvents)) ||
+        ss::Failed(voice->SetOutput(stream, true)) ||
+        ss::Failed(voice->Speak(sonoleaf::text::ToWide(text), ss::kSpeakDefault, nullptr)) ||
+        ss::Failed(stream->Close()))
+        return false;
+    sonoleaf::testing::Audio audio;
+    if (!sonoleaf::testing::ReadAudioFile(wav, audio) || audio.samples.empty()) return false;
+    const std::size_t minute = 60 * static_cast<std::size_t>(ss::kSampleRate);
+    for (std::size_t i = 0; speech.size() < minute; i = (i + 1) % audio.samples.size())
+        speech.push_back(static_cast<std::int16_t>(audio.samples[i] * 32768.0f));
+    return true;
+}
+
+bool Encode(std::span<const std::int16_t> sound, std::int64_t start, ss::EncodedChapter& chapter) {
+    std::unique_ptr<ss::ChapterEncoder> encoder;
+    return ss::Succeeded(ss::ChapterEncoder::Create(start, encoder)) &&
+           ss::Succeeded(encoder->Write(sound)) && ss::Succeeded(encoder->Finish(chapter));
+}
+
+// Processor seconds to write `chapters` as a book; negative when it failed.
+double WriteBook(const fs::path& path, const std::vector<ss::EncodedChapter>& chapters) {
+    const double start = ThreadCpuSeconds();
+    std::unique_ptr<ss::AudiobookWriter> writer;
+    if (ss::Failed(ss::AudiobookWriter::Open(path.u16string(), {}, writer))) return -1;
+    for (const auto& chapter : chapters)
+        if (ss::Failed(writer->AddChapter(u"Chapter", chapter))) return -1;
+    if (ss::Failed(writer->Finish())) return -1;
+    return ThreadCpuSeconds() - start;
+}
+
+}  // namespace
+
+int main() {
+    sonoleaf::testing::TempDir dir;
+    Samples speech;
+    if (!MakeSpeech(dir.Path(), speech)) {
+        std::fprintf(stderr, "the speech service made no speech\n");
+        return 1;
+    }
+    const double seconds = static_cast<double>(speech.size()) / ss::kSampleRate;
+    // The chapters of the ten-chapter book, cut at uneven places, encoded once.
+    std::vector<ss::EncodedChapter> ten(kChapters);
+    std::vector<ss::EncodedChapter> one(1);
+    std::int64_t at = 0;
+    for (int k = 0; k < kChapters; ++k) {
+        const auto end = static_cast<std::int64_t>(speech.size()) * (k + 1) / kChapters + 333 * k;
+        const auto length =
+            std::min<std::int64_t>(end, static_cast<std::int64_t>(speech.size())) - at;
+        if (!Encode(std::span(speech).subspan(static_cast<std::size_t>(at), length), at, ten[k]))
+            return 1;
+        at += length;
+    }
+    if (!Encode(speech, 0, one[0])) return 1;
+
+    int runs = 7;
+    if (const char* value = std::getenv("SONOLEAF_BENCH_RUNS"))
+        runs = std::max(3, std::atoi(value));
+    std::vector<double> realtime;
+    std::vector<double> joinMs;
+    for (int round = 0; round <= runs; ++round) {
+        double encode = 0, bookOne = 0, bookTen = 0;
+        for (int turn = 0; turn < 3; ++turn) {
+            switch ((turn + round) % 3) {
+                case 0: {
+                    ss::EncodedChapter chapter;
+                    const double start = ThreadCpuSeconds();
+                    if (!Encode(speech, 0, chapter)) return 1;
+                    encode = ThreadCpuSeconds() - start;
+                    break;
+                }
+                case 1:
+                    bookOne = WriteBook(dir.Path() / "one.m4b", one);
+                    break;
+                default:
+                    bookTen = WriteBook(dir.Path() / "ten.m4b", ten);
+                    break;
+            }
+        }
+        if (bookOne < 0 || bookTen < 0) {
+            std::fprintf(stderr, "writing a book failed\n");
+            return 1;
+        }
+        std::printf("round %d: encode %.3f s, book-1 %.3f s, book-10 %.3f s (cpu)\n", round, encode,
+                    bookOne, bookTen);
+        if (round == 0) continue;  // warms the caches
+        realtime.push_back(seconds / encode);
+        joinMs.push_back((bookTen - bookOne) / (kChapters - 1) * 1000);
+    }
+    std::printf("%.1f s of speech\n", seconds);
+    std::printf("audiobook figures: aac-x-realtime=%.0f join-ms=%.1f\n", Median(realtime),
+                Median(joinMs));
+    return 0;
+}
