@@ -29,8 +29,11 @@ foreach(size 16 24 32 48 64 96 128)
 endforeach()
 
 # Distributions compress man pages themselves.
-install(FILES ${CMAKE_SOURCE_DIR}/resources/man/sonoleaf.1
-  ${CMAKE_SOURCE_DIR}/resources/man/sonoleaf-cli.1
+# The pages name the project's version.
+foreach(page sonoleaf.1 sonoleaf-cli.1)
+  configure_file(${CMAKE_SOURCE_DIR}/resources/man/${page}.in ${CMAKE_BINARY_DIR}/man/${page} @ONLY)
+endforeach()
+install(FILES ${CMAKE_BINARY_DIR}/man/sonoleaf.1 ${CMAKE_BINARY_DIR}/man/sonoleaf-cli.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 install(FILES ${CMAKE_SOURCE_DIR}/COPYING ${CMAKE_SOURCE_DIR}/README.md

@@ -1,8 +1,20 @@
 #include "ui/templates.h"
 
+#include <string>
+
+#include "platform/text/version.h"
 #include "ui/control_ids.h"
 
 namespace sonoleaf::ui {
+namespace {
+
+// "Sonoleaf Version " and the build's version.
+const char* VersionLine() {
+    static const std::string line = std::string("Sonoleaf Version ") + kVersion;
+    return line.c_str();
+}
+
+}  // namespace
 
 using dialogs::ControlKind;
 using dialogs::DialogTemplate;
@@ -102,7 +114,7 @@ const DialogTemplate& AboutTemplate() {
         120,
         {
             {kNoId, ControlKind::Icon, "Sonoleaf", 14, 14, 21, 20, kNoStyle, kNoId, kAppIcon},
-            {kNoId, ControlKind::Static, "Sonoleaf Version 1.0", 83, 14, 187, 8},
+            {kNoId, ControlKind::Static, VersionLine(), 83, 14, 187, 8},
             {kNoId, ControlKind::Static, kContactLine, 104, 66, 84, 18},
             {kIdOk, ControlKind::DefaultPushButton, "OK", 256, 99, 50, 14, kGroup | kTabStop},
             {kNoId, ControlKind::Static, kAboutNotice, 118, 38, 60, 12},

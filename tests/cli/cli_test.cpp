@@ -149,6 +149,7 @@ TEST_F(CliTest, UsageErrorsHelpAndVersion) {
          "err",
          "You have given invalid file name starting number"},
         {{"render", "MISSING", "OUT"}, 1, "err", "cannot read"},
+        {{"render", "IN/x", "OUT"}, 1, "err", "x': Not a directory"},
         {{"list", "--length", "9", "OUT", "OUT"}, 1, "err", "not a file"},
         {{"--help"}, 0, "out", "usage: sonoleaf-cli"},
         {{"render", "--help"}, 0, "out", "sonoleaf-cli list   [OPTIONS] --titles"},
@@ -157,7 +158,8 @@ TEST_F(CliTest, UsageErrorsHelpAndVersion) {
     for (const UsageCase& c : cases) {
         std::vector<std::string> arguments;
         for (const std::string& a : c.arguments) {
-            arguments.push_back(a == "IN"        ? in
+            arguments.push_back(a == "IN/x"      ? in + "/x"
+                                : a == "IN"      ? in
                                 : a == "OUT"     ? out
                                 : a == "MISSING" ? (dir.Path() / "missing.txt").string()
                                                  : a);
@@ -191,6 +193,18 @@ TEST_F(CliTest, VoicesListsFliteAndEspeakVoicesInRanking) {
     }
     EXPECT_TRUE(flite) << result.out;
     EXPECT_TRUE(espeak) << result.out;
+}
+
+// With no synthesizer that works there is nothing to list, and the command says why.
+TEST_F(CliTest, VoicesWithoutASynthesizerSayWhy) {
+    ::setenv("SONOLEAF_ENGINES", "flight", 1);
+    const CliResult result = RunCli({"voices"});
+    ::unsetenv("SONOLEAF_ENGINES");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(result.err.find("SONOLEAF_ENGINES names no synthesizer known here: 'flight'"),
+              std::string::npos)
+        << result.err;
 }
 
 struct RenderCase {

@@ -1,9 +1,9 @@
 // The CMU Flite engine: the voices built into the Flite libraries, streamed through
 // Flite's audio callback (which also ends synthesis on a stop) and resampled from the
-// voice's own rate to the service's rate with libsoxr as they come.
+// voice's own rate to the service's rate as they come. Flite reads no markup: an SSML
+// piece is given its words.
 
 #include <flite/flite.h>
-#include <soxr.h>
 
 #include <algorithm>
 #include <atomic>
@@ -21,8 +21,9 @@
 #include <vector>
 
 #include "platform/speech/noise_lock.h"
+#include "platform/speech/resampler.h"
 #include "platform/speech/synthesis_engine.h"
-#include "platform/text/unicode.h"
+#include "platform/text/markup_scan.h"
 
 extern "C" {
 cst_voice* register_cmu_us_rms(const char* voxdir);
@@ -62,81 +63,22 @@ constexpr FliteVoiceInfo kVoices[] = {
      u"en-gb-scotland"},
 };
 
-struct SoxrDeleter {
-    void operator()(soxr_t resampler) const { soxr_delete(resampler); }
-};
-using Resampler = std::unique_ptr<std::remove_pointer_t<soxr_t>, SoxrDeleter>;
-
 // Where the streamed samples of the piece being synthesized go.
 class PieceSink {
   public:
     PieceSink(std::vector<std::int16_t>& samples, const std::atomic<bool>& stop)
-        : samples_(samples), stop_(stop) {}
+        : resampler_(samples), stop_(stop) {}
 
     bool Stopped() const { return stop_.load(); }
-    bool Failed() const { return failed_; }
-
+    bool Failed() const { return resampler_.Failed(); }
     void Add(int sampleRate, const short* samples, std::size_t count) {
-        if (failed_ || count == 0) return;
-        if (sampleRate == kSampleRate) {
-            samples_.insert(samples_.end(), samples, samples + count);
-            return;
-        }
-        if (!Prepare(sampleRate)) return;
-        Process(samples, count);
+        resampler_.Add(sampleRate, samples, count);
     }
-
-    // Drains what the resampler still holds at the end of the piece.
-    void Finish() {
-        if (resampler_ && !failed_) Process(nullptr, 0);
-    }
+    void Finish() { resampler_.Finish(); }
 
   private:
-    bool Prepare(int sampleRate) {
-        if (resampler_ && sampleRate == inputRate_) return true;
-        Finish();  // a voice changing its rate mid-piece: what came before is complete
-        soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
-        // soxr seeds its dither from the clock, so every rendering would differ; the
-        // samples are 16-bit already, and rounding them back is enough.
-        io.flags |= SOXR_NO_DITHER;
-        const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
-        // One thread: the service runs one synthesis per voice already.
-        const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
-        soxr_error_t error = nullptr;
-        resampler_.reset(soxr_create(sampleRate, kSampleRate, 1, &error, &io, &quality, &runtime));
-        failed_ = error != nullptr || !resampler_;
-        inputRate_ = sampleRate;
-        return !failed_;
-    }
-
-    // Resamples `count` samples (none: flushes) and appends the output.
-    void Process(const short* samples, std::size_t count) {
-        const double ratio = static_cast<double>(kSampleRate) / inputRate_;
-        std::size_t done = 0;
-        do {
-            const std::size_t room = static_cast<std::size_t>((count - done) * ratio) + 512;
-            const std::size_t old = samples_.size();
-            samples_.resize(old + room);
-            std::size_t used = 0;
-            std::size_t made = 0;
-            const soxr_error_t error =
-                soxr_process(resampler_.get(), samples ? samples + done : nullptr, count - done,
-                             &used, samples_.data() + old, room, &made);
-            samples_.resize(old + made);
-            if (error != nullptr) {
-                failed_ = true;
-                return;
-            }
-            done += used;
-            if (samples == nullptr && made < room) return;  // flushed
-        } while (done < count || samples == nullptr);
-    }
-
-    std::vector<std::int16_t>& samples_;
-    const std::atomic<bool>& stop_;
     Resampler resampler_;
-    int inputRate_ = 0;
-    bool failed_ = false;
+    const std::atomic<bool>& stop_;
 };
 
 // Only touched while the noise lock is held, on the synthesizing thread.
@@ -149,82 +91,6 @@ int OnAudio(const cst_wave* wave, int start, int size, int /*last*/,
     if (size > 0 && wave->num_channels == 1)
         g_sink->Add(wave->sample_rate, wave->samples + start, static_cast<std::size_t>(size));
     return g_sink->Failed() ? CST_AUDIO_STREAM_STOP : CST_AUDIO_STREAM_CONT;
-}
-
-// A character reference, "#NN" or "#xHH"; false when `entity` is none.
-bool ParseReference(std::string_view entity, char32_t& code) {
-    const bool hex = entity.size() > 1 && (entity[1] == 'x' || entity[1] == 'X');
-    const std::string digits(entity.substr(hex ? 2 : 1));
-    if (digits.empty() || digits.size() > 8) return false;
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(digits.c_str(), &end, hex ? 16 : 10);
-    if (*end != '\0' || value == 0 || value > 0x10FFFF) return false;
-    code = static_cast<char32_t>(value);
-    return true;
-}
-
-// Decodes the entity at the start of `text` ("&...;") into `out`; its length, or 0.
-std::size_t DecodeEntity(std::string_view text, std::string& out) {
-    const std::size_t end = text.find(';');
-    if (end == std::string_view::npos || end > 12) return 0;
-    const std::string_view name = text.substr(1, end - 1);
-    static constexpr std::pair<std::string_view, char> kNamed[] = {
-        {"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"quot", '"'}, {"apos", '\''}};
-    for (const auto& [entity, character] : kNamed) {
-        if (name == entity) {
-            out += character;
-            return end + 1;
-        }
-    }
-    char32_t code = 0;
-    if (name.starts_with('#') && ParseReference(name, code)) {
-        text::AppendUtf8(out, code);
-        return end + 1;
-    }
-    return 0;
-}
-
-// Length of the markup at the start of `text` (a tag, comment or declaration), or 0.
-std::size_t MarkupLength(std::string_view text) {
-    if (text.starts_with("<!--")) {
-        const std::size_t end = text.find("-->", 4);
-        return end == std::string_view::npos ? text.size() : end + 3;
-    }
-    char quote = 0;
-    for (std::size_t i = 1; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quote != 0) {
-            if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return i + 1;
-        }
-    }
-    return text.size();  // an unclosed tag to the end is still no speech
-}
-
-// The words of an SSML piece: the tags left out (each leaves a space, so that words on
-// either side stay apart) and entities decoded.
-std::string SpokenTextOfMarkup(std::string_view markup) {
-    std::string out;
-    out.reserve(markup.size());
-    std::size_t i = 0;
-    while (i < markup.size()) {
-        const std::string_view rest = markup.substr(i);
-        if (rest.front() == '<') {
-            out += ' ';
-            i += MarkupLength(rest);
-        } else if (rest.front() == '&') {
-            const std::size_t length = DecodeEntity(rest, out);
-            if (length == 0) out += '&';
-            i += std::max<std::size_t>(length, 1);
-        } else {
-            out += rest.front();
-            ++i;
-        }
-    }
-    return out;
 }
 
 // One piece as a synthesis thread works on it. The caller may give up waiting (on a
@@ -318,7 +184,8 @@ class Flite final : public SynthesisEngine {
         }
         if (previous_ && !AwaitPiece(*previous_, stop)) return kOk;
         auto job = std::make_shared<PieceJob>();
-        job->text = request.ssml ? SpokenTextOfMarkup(request.text) : std::string(request.text);
+        job->text =
+            request.ssml ? text::MarkupToPlainText(request.text) : std::string(request.text);
         job->voice = voice;
         job->stretch =
             std::clamp(static_cast<float>(1.0 / request.speed), kMinStretch, kMaxStretch);

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 
+#include "platform/text/markup_scan.h"
+
 namespace sonoleaf::speech_service {
 namespace {
-
-// A tag longer than this is taken for a stray "<" in the text.
-constexpr std::size_t kMaxTagLength = 4096;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
@@ -79,11 +78,7 @@ TextPieces::TextPieces(std::string_view text, bool ssml, std::size_t minLength,
     : text_(text), ssml_(ssml), minLength_(minLength), maxLength_(std::max(maxLength, minLength)) {}
 
 bool TextPieces::LooksLikeMarkup(std::string_view text) {
-    for (const char c : text) {
-        if (IsBlank(c)) continue;
-        return c == '<';
-    }
-    return false;
+    return text::LooksLikeMarkup(text);
 }
 
 bool TextPieces::Next(TextPiece& piece) {
@@ -142,25 +137,7 @@ bool TextPieces::NextPlain(TextPiece& piece) {
 }
 
 std::size_t TextPieces::TagLength() const {
-    const std::string_view rest = text_.substr(pos_, kMaxTagLength);
-    if (rest.starts_with("<!--")) {
-        const std::size_t end = rest.find("-->");
-        return end == std::string_view::npos ? 0 : end + 3;
-    }
-    char quote = 0;
-    for (std::size_t i = 1; i < rest.size(); ++i) {
-        const char c = rest[i];
-        if (quote != 0) {
-            if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '<') {
-            return 0;
-        } else if (c == '>') {
-            return i + 1;
-        }
-    }
-    return 0;
+    return text::MarkupTagLength(text_, pos_);
 }
 
 void TextPieces::TakeTag(std::string_view tag, std::string& out, bool& spoken) {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/text/markup_scan.h"
+
 namespace sonoleaf::text {
 
 inline constexpr int kSubtitleSampleRate = 22050;
@@ -73,10 +75,6 @@ class CueBuilder {
 // a text longer than two lines still makes two (longer) lines: CueBuilder cuts such
 // texts before.
 std::string WrapCueText(std::string_view text);
-
-// What a piece of markup (SSML) says: its tags and comments dropped, the five XML
-// character references and numeric ones decoded.
-std::string MarkupToPlainText(std::string_view markup);
 
 // "1\n00:00:01,234 --> 00:00:03,456\ntext\n\n" for each cue, numbered from 1.
 std::string FormatSrt(const std::vector<Cue>& cues);
