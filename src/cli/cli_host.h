@@ -27,6 +27,9 @@ class CliJobHost final : public SpeechJobHost {
     bool SaveData() override { return true; }
     void ShowVoiceSettingDialog() override {}  // the options are the settings
     VoiceProfile& Profile() override { return profile_; }
+    // The command line asks nothing: --resume answers "Resume it?" beforehand.
+    bool Ask(const std::u16string& /*question*/) override { return resume_; }
+    void AnswerResume(bool resume) { resume_ = resume; }
     SpeechEngine& Engine() override { return engine_; }
     std::atomic<std::int32_t>& BusyFlag(Job job) override;
 
@@ -34,6 +37,7 @@ class CliJobHost final : public SpeechJobHost {
     SpeechEngine& engine_;
     VoiceProfile profile_;
     std::map<int, std::u16string> controls_;  // written before the job starts
+    bool resume_ = false;
     std::array<std::atomic<std::int32_t>, static_cast<std::size_t>(Job::TitleList) + 1> busy_{};
 };
 

@@ -36,7 +36,8 @@ const std::map<std::string_view, Command> kCommands = {{"voices", Command::Voice
 struct Options {
     QCommandLineOption voice{"voice", "male, female, or a voice by the Name 'voices' prints.",
                              "male|female|NAME"};
-    QCommandLineOption format{"format", "The audio type (mp3).", "mp3|wav"};
+    QCommandLineOption format{"format", "The audio type (mp3); m4b: one audiobook with chapters.",
+                              "mp3|wav|m4b"};
     QCommandLineOption volume{"volume", "Volume from 0 to 100 (80).", "0..100"};
     QCommandLineOption speed{"speed", "Speed from -10 to 10 (-2).", "-10..10"};
     QCommandLineOption jobs{"jobs",
@@ -47,6 +48,9 @@ struct Options {
     QCommandLineOption length{"length", "list: a file every N bytes.", "N"};
     QCommandLineOption titles{"titles", "list: a file per <title> ... </title> passage."};
     QCommandLineOption start{"start", "list --titles: the first file's number (1).", "K"};
+    QCommandLineOption resume{"resume",
+                              "list: go on with an unfinished run of the same list in the folder, "
+                              "making only what it is missing (without it, the list starts over)."};
     QCommandLineOption help{QStringList{"h", "help"}, "Shows this help."};
     QCommandLineOption version{"version", "Shows the version."};
 };
@@ -88,8 +92,9 @@ std::string TakeSettings(const QCommandLineParser& parser, const Options& o, Cli
     }
     if (parser.isSet(o.format)) {
         const QString format = parser.value(o.format);
-        if (format != "mp3" && format != "wav") return "--format must be mp3 or wav";
-        options.audioType = format == "mp3" ? Mp3 : Wav;
+        if (format != "mp3" && format != "wav" && format != "m4b")
+            return "--format must be mp3, wav or m4b";
+        options.audioType = format == "mp3" ? Mp3 : format == "wav" ? Wav : M4b;
     }
     const std::pair<const QCommandLineOption*, std::string> numbers[] = {
         {&o.volume, "--volume must be a whole number from 0 to 100"},
@@ -111,10 +116,11 @@ std::string TakeSettings(const QCommandLineParser& parser, const Options& o, Cli
 // The numbers of a list, with the window's own checks and messages.
 std::string TakeList(const QCommandLineParser& parser, const Options& o, CliOptions& options) {
     options.byTitles = parser.isSet(o.titles);
+    options.resume = parser.isSet(o.resume);
     const bool byLength = parser.isSet(o.length);
     if (options.command != Command::List) {
-        if (byLength || options.byTitles || parser.isSet(o.start))
-            return "--length, --titles and --start go with list only";
+        if (byLength || options.byTitles || parser.isSet(o.start) || options.resume)
+            return "--length, --titles, --start and --resume go with list only";
         return {};
     }
     if (options.byTitles == byLength) return "list needs either --length N or --titles";
@@ -164,7 +170,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& arguments) {
         QString::fromLatin1(kSynopsis) +
         "\nThe window's jobs without a window: the same files, names and messages.");
     parser.addOptions({o.voice, o.format, o.volume, o.speed, o.jobs, o.quiet, o.length, o.titles,
-                       o.start, o.help, o.version});
+                       o.start, o.resume, o.help, o.version});
     parser.addPositionalArgument("command", "voices, speak, render, list or pdf.");
     parser.addPositionalArgument("files", "The text file (or PDF) and the folder.",
                                  "[FILE] [FOLDER]");

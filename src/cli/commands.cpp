@@ -64,6 +64,7 @@ JobRun PrepareJob(const CliOptions& options, const std::string& textFile, CliJob
             host.SetControlText(kAudioFolderBrowse, operand(1));
             host.SetControlText(kCharLengthEdit, text::ToWide(std::to_string(options.length)));
             host.SetControlText(kStartNumberEdit, text::ToWide(std::to_string(options.start)));
+            host.AnswerResume(options.resume);
             break;
         case Command::Pdf:
             run.procedure = [](CliJobHost& h) { PdfToTextJob(h); };

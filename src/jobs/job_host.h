@@ -45,6 +45,9 @@ class JobHost {
     // Opens the voice settings dialog and returns when it has been closed.
     virtual void ShowVoiceSettingDialog() = 0;
     virtual VoiceProfile& Profile() = 0;
+    // Asks the user a question with the answers Yes and No, through the GUI thread, and
+    // returns the answer; a host that cannot ask answers No.
+    virtual bool Ask(const std::u16string& /*question*/) { return false; }
     virtual std::atomic<std::int32_t>& BusyFlag(Job job) = 0;
 };
 

@@ -7,7 +7,7 @@
 namespace sonoleaf {
 
 enum VoiceGender : std::int32_t { Male = 1, Female = 2 };
-enum AudioType : std::int32_t { Mp3 = 1, Wav = 2 };
+enum AudioType : std::int32_t { Mp3 = 1, Wav = 2, M4b = 3 };
 
 // Written by the settings dialog, read by job threads: each field is atomic.
 struct VoiceProfile {

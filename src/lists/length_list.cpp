@@ -8,15 +8,17 @@
 #include "lists/list_failures.h"
 #include "lists/list_file_path.h"
 #include "lists/list_renders.h"
+#include "lists/list_run.h"
 #include "lists/source_file.h"
 #include "platform/text/byte_text.h"
 #include "platform/text/output_names.h"
+#include "platform/text/text_convert.h"
 #include "speech/speech_engine.h"
 
 namespace sonoleaf {
 
 void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string outputFolder,
-                                         std::int32_t charLength) {
+                                         std::int32_t charLength, bool resume) {
     const std::u16string stem = text::FileStem(textPath);
     const ProfileCopy profile = TakeProfile();  // one voice and audio type for the whole run
     const std::u16string extension = AudioExtension(profile.audioType);
@@ -31,15 +33,20 @@ void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string
             (file.SizeHint() + static_cast<std::uint64_t>(charLength) - 1) /
             static_cast<std::uint64_t>(charLength));
     }
-    ListRenders renders(*this, profile, lengthListRunning, static_cast<std::uint64_t>(total));
+    const ListKey key =
+        ListKeyFor(*this, profile, textPath, outputFolder, "length=" + std::to_string(charLength));
+    ListRenders renders(*this, profile, lengthListRunning, static_cast<std::uint64_t>(total),
+                        PrepareListPlan(*this, profile, key, textPath, resume, false));
     // A cut names the next file and renders the chunk, unless Stop has ended the run;
     // its number is used up either way, and the file is still read to its end.
     auto cut = [&] {
         ++fileNumber;
         std::u16string path = ListFilePath(outputFolder, stem, fileNumber, extension);
         if (lengthListRunning) {
-            renders.Render(std::move(chunk), std::move(path),
-                           ListFileTags(stem, fileNumber, total));
+            renders.Render(
+                fileNumber, std::move(chunk), std::move(path),
+                ListFileTags(stem, fileNumber, total),
+                stem + (stem.empty() ? u"" : u" ") + text::ToWide(std::to_string(fileNumber)));
         }
         chunk.clear();
         byteCount = 0;

@@ -7,6 +7,7 @@
 #include "jobs/alert.h"
 #include "lists/list_jobs.h"
 #include "lists/list_numbers.h"
+#include "lists/list_run.h"
 #include "speech/speech_engine.h"
 
 namespace sonoleaf {
@@ -37,8 +38,10 @@ void LengthListJob(SpeechJobHost& host) {
     }
 
     engine.CopyProfile(host.Profile());
+    const bool resume =
+        OfferToResume(host, textPath, outputFolder, "length=" + std::to_string(*charLength));
     engine.lengthListRunning = true;
-    engine.MakeAudioListByLength(std::move(textPath), std::move(outputFolder), *charLength);
+    engine.MakeAudioListByLength(std::move(textPath), std::move(outputFolder), *charLength, resume);
     engine.lengthListRunning = false;
     busy = 0;
     ShowAlert("Text File to Audio List Operation Ended");

@@ -157,6 +157,7 @@ std::optional<Parsed> ParseJournal(std::string_view bytes) {
 }
 
 bool IsListFileOf(std::string_view name, std::string_view stem) {
+    if (name.starts_with('.')) name.remove_prefix(1);  // an audiobook's hidden chapter
     if (!name.starts_with(stem)) return false;
     name.remove_prefix(stem.size());
     if (name.starts_with('_')) {  // "_<n>" of a numbered file

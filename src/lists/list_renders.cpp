@@ -1,73 +1,224 @@
 #include "lists/list_renders.h"
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <utility>
 
+#include "platform/speech/audiobook_codec.h"
+#include "platform/speech/chapter_file.h"
+#include "platform/speech/encoded_chapter.h"
+#include "platform/text/text_convert.h"
 #include "render/render_pool.h"
 
 namespace sonoleaf {
+namespace {
+
+namespace fs = std::filesystem;
+namespace ss = speech_service;
+
+void RemoveFile(const std::string& path) {
+    std::error_code ignored;
+    fs::remove(path, ignored);
+}
+
+// Whether the file system takes the file name of `path` at all.
+bool NameFits(const std::string& path) {
+    constexpr std::size_t kMaxNameBytes = 255;
+    return path.size() - path.rfind('/') - 1 <= kMaxNameBytes;
+}
+
+bool ReadWhole(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad() && in.eof();
+}
+
+}  // namespace
+
+std::string ChapterFilePath(const std::string& folder, const std::string& stem,
+                            std::int64_t number) {
+    return folder + "/." + stem + "_" + std::to_string(number) + ss::kChapterFileExtension;
+}
 
 ListRenders::ListRenders(SpeechEngine& engine, const ProfileCopy& profile,
-                         const std::atomic<bool>& running, std::uint64_t total)
+                         const std::atomic<bool>& running, std::uint64_t total, ListPlan plan)
     : engine_(engine),
       profile_(profile),
       voice_(engine.RenderHelpers() != nullptr ? engine.ChooseVoice(profile)
                                                : render::VoiceChoice{}),
       running_(running),
+      plan_(std::move(plan)),
       job_(progress::Current()) {
     if (job_ != nullptr) job_->SetTotal(total, progress::Unit::Files);
 }
 
-void ListRenders::Render(std::u16string text, std::u16string outputPath,
-                         speech_service::FileTags tags) {
+void ListRenders::Render(std::int64_t number, std::u16string text, std::u16string outputPath,
+                         ss::FileTags tags, std::u16string chapter) {
     std::size_t index = 0;
     {
         std::lock_guard lock(mutex_);
         index = next_++;
         pending_.emplace_back();
+        lastNumber_ = number;
+    }
+    Outcome outcome;
+    outcome.number = number;
+    outcome.chapter = std::move(chapter);
+    outcome.ready = true;
+    const std::string target = plan_.audiobook ? ChapterFilePath(plan_.folder, plan_.stem, number)
+                                               : text::ToNarrow(outputPath);
+    // Made by an earlier run of this list, and still there: not made again.
+    std::error_code error;
+    if (plan_.finished.count(number) != 0 && fs::is_regular_file(target, error)) {
+        outcome.result = RenderResult::Saved();
+        Record(index, std::move(outcome));
+        return;
     }
     // An empty text makes no file and counts for nothing, as in RenderTextToFile.
-    render::RenderPool* helpers = text.empty() ? nullptr : engine_.RenderHelpers();
+    if (text.empty()) {
+        Record(index, std::move(outcome));
+        return;
+    }
+    // Where none can be made (or the name itself cannot be), the render tries the
+    // file's own name and tells what failed.
+    std::string temporary = NameFits(target) ? TemporaryPathFor(target) : std::string();
+    if (temporary.empty()) temporary = target;
+    render::RenderPool* helpers = engine_.RenderHelpers();
     if (helpers != nullptr) {
         render::FileWork work;
         work.voice = voice_;
         work.text = std::move(text);
-        work.outputPath = std::move(outputPath);
+        work.outputPath = text::ToWide(temporary);
         work.tags = std::move(tags);
+        auto done = [this, index, outcome, temporary, target](const RenderResult& result) mutable {
+            outcome.stopped = !running_.load();
+            outcome.result = Place(outcome.number, temporary, target, result, outcome.stopped);
+            Record(index, std::move(outcome));
+        };
         if (helpers->Submit(
-                std::move(work), [this] { return running_.load(); },
-                [this, index](const RenderResult& result) {
-                    Record(index, {result, !running_.load(), true});
-                }))
+                std::move(work), [this] { return running_.load(); }, done))
             return;
         if (!running_.load()) {  // Stop came while it waited for a helper: no file
-            Record(index, {RenderResult{}, false, true});
+            if (temporary != target) RemoveFile(temporary);
+            Record(index, std::move(outcome));
             return;
         }
         // The helper has gone: this file, and those after it, are rendered here.
         text = std::move(work.text);
-        outputPath = std::move(work.outputPath);
         tags = std::move(work.tags);
     }
     RenderResult result =
-        engine_.RenderFileWork(profile_, std::move(text), std::move(outputPath), std::move(tags));
-    Record(index, {std::move(result), !running_.load(), true});
+        engine_.RenderFileWork(profile_, std::move(text), text::ToWide(temporary), std::move(tags));
+    outcome.stopped = !running_.load();
+    outcome.result = Place(number, temporary, target, std::move(result), outcome.stopped);
+    Record(index, std::move(outcome));
+}
+
+RenderResult ListRenders::Place(std::int64_t number, const std::string& temporary,
+                                const std::string& target, RenderResult result, bool stopped) {
+    const bool saved = result.kind == RenderResult::Kind::Saved;
+    // A chapter cut short by Stop or a failure is left out of the book. A file keeps
+    // what its stream kept of it (a WAV cut short by a full disk holds a header that
+    // fits), as it would have without a temporary name.
+    std::error_code error;
+    const bool kept = fs::is_regular_file(temporary, error) && fs::file_size(temporary, error) > 0;
+    if ((plan_.audiobook && (!saved || stopped)) || !kept || error) {
+        if (temporary != target) RemoveFile(temporary);
+        return result;
+    }
+    if (temporary != target && !CommitTemporary(temporary, target))
+        return saved ? RenderResult::Failure(u"It could not take its name in the folder.") : result;
+    // Only a whole file is one an interrupted run need not make again.
+    if (saved && !stopped && plan_.journal) plan_.journal->MarkFinished(number);
+    return result;
 }
 
 void ListRenders::Record(std::size_t index, Outcome outcome) {
-    std::lock_guard lock(mutex_);
-    pending_[index - first_] = std::move(outcome);
-    if (job_ != nullptr) job_->SetDone(++completed_, progress::Unit::Files);
-    while (!pending_.empty() && pending_.front().ready) {
-        failures_.Count(pending_.front().result, pending_.front().stopped);
-        pending_.pop_front();
-        ++first_;
+    {
+        std::lock_guard lock(mutex_);
+        anyStopped_ = anyStopped_ || outcome.stopped;
+        pending_[index - first_] = std::move(outcome);
+        if (job_ != nullptr) job_->SetDone(++completed_, progress::Unit::Files);
+        if (counting_) {
+            changed_.notify_all();
+            return;  // the thread counting now takes this one in its turn
+        }
+        counting_ = true;
     }
-    changed_.notify_all();
+    for (;;) {
+        Outcome front;
+        {
+            std::lock_guard lock(mutex_);
+            if (pending_.empty() || !pending_.front().ready) {
+                counting_ = false;
+                changed_.notify_all();
+                return;
+            }
+            front = std::move(pending_.front());
+            pending_.pop_front();
+            ++first_;
+        }
+        // Chapters are joined in their order, outside the lock: a join encodes.
+        if (plan_.audiobook && front.result.kind == RenderResult::Kind::Saved && !front.stopped) {
+            if (RenderResult joined = JoinChapter(front); joined.IsFailed())
+                front.result = std::move(joined);
+        }
+        std::lock_guard lock(mutex_);
+        failures_.Count(front.result, front.stopped);
+    }
+}
+
+RenderResult ListRenders::JoinChapter(const Outcome& outcome) {
+    if (!plan_.book)
+        return RenderResult::Failure(u"The audiobook could not be made: " + plan_.bookProblem);
+    std::string bytes;
+    ss::EncodedChapter chapter;
+    std::string why = "it could not be read";
+    if (!ReadWhole(ChapterFilePath(plan_.folder, plan_.stem, outcome.number), bytes) ||
+        ss::Failed(ss::ParseChapter(bytes, chapter, &why)))
+        return RenderResult::Failure(u"Its chapter was lost: " + text::ToWide(why) + u".");
+    ss::AudiobookWriter& book = *plan_.book;
+    if (ss::Failed(book.AddChapter(outcome.chapter, chapter))) {
+        return RenderResult::Failure(u"It could not be joined to the audiobook: " +
+                                     text::ToWide(book.Problem()) + u".");
+    }
+    // A pause after it, and the next chapter on the frame grid, where its encoding
+    // (made apart, in another process) expects it.
+    const std::int64_t end = book.SamplesWritten() + plan_.chapterPause;
+    const std::int64_t pad =
+        (ss::kAacFrameSamples - end % ss::kAacFrameSamples) % ss::kAacFrameSamples;
+    if (ss::Failed(book.AddSilence(plan_.chapterPause + pad))) {
+        return RenderResult::Failure(u"It could not be joined to the audiobook: " +
+                                     text::ToWide(book.Problem()) + u".");
+    }
+    return RenderResult::Saved();
+}
+
+void ListRenders::RemoveChapters() {
+    for (std::int64_t number = 1; number <= lastNumber_; ++number)
+        RemoveFile(ChapterFilePath(plan_.folder, plan_.stem, number));
 }
 
 ListFailures ListRenders::Finish() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return pending_.empty(); });
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return pending_.empty() && !counting_; });
+    }
+    if (plan_.book) {
+        // A stopped list still gets its book, with the chapters finished.
+        const ss::HResult hr = plan_.book->Finish();
+        if (ss::Failed(hr)) {
+            failures_.Count(RenderResult::Failure(u"The audiobook could not be written: " +
+                                                  text::ToWide(plan_.book->Problem()) + u"."),
+                            false);
+        }
+    }
+    const bool whole = !anyStopped_ && running_.load() && !failures_.Any();
+    if (whole) {
+        if (plan_.journal) plan_.journal->Complete();
+        if (plan_.audiobook) RemoveChapters();
+    }
     return failures_;
 }
 

@@ -11,16 +11,19 @@
 #include "lists/list_failures.h"
 #include "lists/list_file_path.h"
 #include "lists/list_renders.h"
+#include "lists/list_run.h"
 #include "lists/source_file.h"
 #include "lists/title_scan.h"
+#include "platform/speech/chapter_sections.h"
 #include "platform/text/byte_text.h"
 #include "platform/text/output_names.h"
+#include "platform/text/text_convert.h"
 #include "speech/speech_engine.h"
 
 namespace sonoleaf {
 
 void SpeechEngine::MakeAudioListByTitles(std::u16string textPath, std::u16string outputFolder,
-                                         std::int32_t startNumber) {
+                                         std::int32_t startNumber, bool resume) {
     // The whole file, held as bytes in which the tags are searched. A passage's wide
     // text (one character per byte, same positions) is made from its bytes when it is
     // handed over, rather than holding the whole file a second time as wide text: the
@@ -44,8 +47,11 @@ void SpeechEngine::MakeAudioListByTitles(std::u16string textPath, std::u16string
     std::int64_t fileNumber = startNumber;
     const std::int64_t lastNumber = startNumber + CountTitlePairs(bytes) - 1;
     bool found = false;
+    const ListKey key =
+        ListKeyFor(*this, profile, textPath, outputFolder, "start=" + std::to_string(startNumber));
     ListRenders renders(*this, profile, titleListRunning,
-                        static_cast<std::uint64_t>(lastNumber - startNumber + 1));
+                        static_cast<std::uint64_t>(lastNumber - startNumber + 1),
+                        PrepareListPlan(*this, profile, key, textPath, resume, true));
     std::size_t position = 0;
     while (const std::optional<TitlePair> pair = FindTitlePair(bytes, position)) {
         if (!titleListRunning) break;
@@ -55,7 +61,10 @@ void SpeechEngine::MakeAudioListByTitles(std::u16string textPath, std::u16string
         // An empty passage writes no file, but its number is used up all the same.
         const std::string_view passage = std::string_view(bytes).substr(
             pair->passageBegin, pair->passageEnd - pair->passageBegin);
-        renders.Render(text::BytesToText(passage), std::move(path), std::move(tags));
+        std::u16string spoken = text::BytesToText(passage);
+        std::u16string title = speech_service::ChapterTitle(text::ToNarrow(spoken));
+        renders.Render(fileNumber - 1, std::move(spoken), std::move(path), std::move(tags),
+                       std::move(title));
         found = true;
         position = pair->next;
         if (!titleListRunning) break;

@@ -7,6 +7,7 @@
 #include "jobs/alert.h"
 #include "lists/list_jobs.h"
 #include "lists/list_numbers.h"
+#include "lists/list_run.h"
 #include "speech/speech_engine.h"
 
 namespace sonoleaf {
@@ -35,8 +36,11 @@ void TitleListJob(SpeechJobHost& host) {
     }
 
     engine.CopyProfile(host.Profile());
+    const bool resume =
+        OfferToResume(host, textPath, outputFolder, "start=" + std::to_string(*startNumber));
     engine.titleListRunning = true;
-    engine.MakeAudioListByTitles(std::move(textPath), std::move(outputFolder), *startNumber);
+    engine.MakeAudioListByTitles(std::move(textPath), std::move(outputFolder), *startNumber,
+                                 resume);
     busy = 0;
     ShowAlert("Text File to Audio List By given Titles Operation Ended");
 }

@@ -273,6 +273,8 @@ std::u16string SpeechEngine::AudioExtension(std::int32_t type) {
             return u".mp3";
         case Wav:
             return u".wav";
+        case M4b:
+            return u".m4b";
         default:
             return {};
     }

@@ -76,10 +76,12 @@ class SpeechEngine {
     void MakeAudioFromTextFile(std::u16string sourcePath, std::u16string folder);
 
     // Audio lists (lists/).
+    // `resume`: an unfinished earlier run of the same list in the folder is continued
+    // (only its missing files are made); otherwise the list starts over.
     void MakeAudioListByLength(std::u16string textPath, std::u16string outputFolder,
-                               std::int32_t charLength);
+                               std::int32_t charLength, bool resume = false);
     void MakeAudioListByTitles(std::u16string textPath, std::u16string outputFolder,
-                               std::int32_t startNumber);
+                               std::int32_t startNumber, bool resume = false);
 
     // ".mp3" or ".wav" by `audioType`.
     std::u16string AudioExtension() const;

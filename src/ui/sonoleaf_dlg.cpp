@@ -11,6 +11,7 @@
 #include <array>
 #include <utility>
 
+#include "jobs/alert.h"
 #include "jobs/voice_setting_job.h"
 #include "lists/list_jobs.h"
 #include "pdf/pdf_job.h"
@@ -212,6 +213,10 @@ void CSonoleafDlg::ShowVoiceSettingDialog() {
         voiceSetting->Open();
         return voiceSetting.get();
     });
+}
+
+bool CSonoleafDlg::Ask(const std::u16string& question) {
+    return !ShuttingDown() && dialogs::AskQuestion(kAlertCaption, question);
 }
 
 VoiceProfile& CSonoleafDlg::Profile() {

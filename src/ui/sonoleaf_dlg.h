@@ -49,6 +49,7 @@ class CSonoleafDlg : public dialogs::TemplateDialog, public SpeechJobHost {
     bool SaveData() override;
     void ShowVoiceSettingDialog() override;
     VoiceProfile& Profile() override;
+    bool Ask(const std::u16string& question) override;
     SpeechEngine& Engine() override;
     std::atomic<std::int32_t>& BusyFlag(Job job) override;
 

@@ -94,9 +94,11 @@ const DialogTemplate& VoiceSettingTemplate() {
             {kIdOk, ControlKind::DefaultPushButton, "OK", 198, 155, 50, 14, kTabStop},
             {kIdCancel, ControlKind::PushButton, "Cancel", 252, 155, 50, 14, kTabStop},
             {kNoId, ControlKind::GroupBox, "Select Voice Type", 23, 23, 105, 54},
-            {kNoId, ControlKind::GroupBox, "Select Audio Type", 183, 21, 108, 55},
+            // Grown down into free space to hold the audiobook choice.
+            {kNoId, ControlKind::GroupBox, "Select Audio Type", 183, 21, 108, 66},
             {kMp3Radio, ControlKind::RadioButton, "MP3", 203, 41, 29, 10, kGroup | kTabStop},
             {kWavRadio, ControlKind::RadioButton, "WAV", 205, 62, 31, 10, kTabStop},
+            {kM4bRadio, ControlKind::RadioButton, "M4B (audiobook)", 205, 74, 70, 10, kTabStop},
             {kVolumeTrackbar, ControlKind::Trackbar, "", 25, 110, 74, 18, kTabStop},
             {kNoId, ControlKind::Static, "Set Volume", 31, 90, 36, 8, kNoStyle, kVolumeTrackbar},
             {kSpeedTrackbar, ControlKind::Trackbar, "", 184, 109, 74, 18, kTabStop},

@@ -13,6 +13,7 @@
 namespace sonoleaf {
 
 using ui::kFemaleRadio;
+using ui::kM4bRadio;
 using ui::kMaleRadio;
 using ui::kMp3Radio;
 using ui::kSpeedTrackbar;
@@ -46,13 +47,15 @@ bool VoiceSetting::DoDataExchange(bool) {
     femaleButton = ControlAs<QRadioButton>(kFemaleRadio);
     mp3Button = ControlAs<QRadioButton>(kMp3Radio);
     wavButton = ControlAs<QRadioButton>(kWavRadio);
+    m4bButton = ControlAs<QRadioButton>(kM4bRadio);
 
     volumeTrackbar->setRange(0, 100);
     volumeTrackbar->setValue(volume.load());
     speedTrackbar->setRange(-10, 10);
     speedTrackbar->setValue(speed.load());
     (voiceGender.load() == Male ? maleButton : femaleButton)->setChecked(true);
-    (audioType.load() == Mp3 ? mp3Button : wavButton)->setChecked(true);
+    const std::int32_t type = audioType.load();
+    (type == Mp3 ? mp3Button : type == Wav ? wavButton : m4bButton)->setChecked(true);
     return true;
 }
 
@@ -60,7 +63,7 @@ void VoiceSetting::OnOK() {
     volume.store(volumeTrackbar->value());
     speed.store(speedTrackbar->value());
     voiceGender.store(maleButton->isChecked() ? Male : Female);
-    audioType.store(mp3Button->isChecked() ? Mp3 : Wav);
+    audioType.store(mp3Button->isChecked() ? Mp3 : wavButton->isChecked() ? Wav : M4b);
     TemplateDialog::OnOK();
 }
 

@@ -34,6 +34,7 @@ class VoiceSetting : public dialogs::TemplateDialog, public VoiceProfile {
     QPointer<QRadioButton> femaleButton;
     QPointer<QRadioButton> mp3Button;
     QPointer<QRadioButton> wavButton;
+    QPointer<QRadioButton> m4bButton;
 };
 
 }  // namespace sonoleaf

@@ -123,7 +123,7 @@ TEST_F(CliTest, UsageErrorsHelpAndVersion) {
         {{"render", "--volume=-1", "IN", "OUT"}, 2, "err", "--volume must be"},
         {{"render", "--speed", "11", "IN", "OUT"}, 2, "err", "--speed must be"},
         {{"render", "--speed", "1x", "IN", "OUT"}, 2, "err", "--speed must be"},
-        {{"render", "--format", "ogg", "IN", "OUT"}, 2, "err", "--format must be mp3 or wav"},
+        {{"render", "--format", "ogg", "IN", "OUT"}, 2, "err", "--format must be mp3, wav or m4b"},
         {{"render", "--jobs", "0", "IN", "OUT"}, 2, "err", "--jobs must be"},
         {{"render", "--voice", "Nobody Here", "IN", "OUT"}, 2, "err", "no voice named"},
         {{"render", "--voice"}, 2, "err", "Missing value after '--voice'"},

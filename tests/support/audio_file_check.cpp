@@ -150,11 +150,12 @@ std::vector<std::filesystem::path> AudioFilesIn(const std::filesystem::path& fol
     std::vector<std::filesystem::path> files;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        if (!entry.is_regular_file()) continue;
+        if (!entry.is_regular_file() || entry.path().filename().string().starts_with('.')) continue;
         std::string extension = entry.path().extension().string();
         std::transform(extension.begin(), extension.end(), extension.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (extension == ".wav" || extension == ".mp3") files.push_back(entry.path());
+        if (extension == ".wav" || extension == ".mp3" || extension == ".m4b")
+            files.push_back(entry.path());
     }
     std::sort(files.begin(), files.end());
     return files;

@@ -14,11 +14,12 @@ inline std::string FileBytes(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// File name to content, for the regular files directly in `folder`.
+// File name to content, for the visible regular files directly in `folder` (a list's
+// journal and the parts it writes are hidden).
 inline std::map<std::string, std::string> FilesIn(const std::filesystem::path& folder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        if (!entry.is_regular_file()) continue;
+        if (!entry.is_regular_file() || entry.path().filename().string().starts_with('.')) continue;
         files[entry.path().filename().string()] = FileBytes(entry.path());
     }
     return files;

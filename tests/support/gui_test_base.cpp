@@ -146,6 +146,8 @@ bool WaitForAlertCount(int count, int timeoutMs) {
 
 bool ClickOk(QMessageBox& box) {
     QAbstractButton* ok = box.button(QMessageBox::Ok);
+    // A question is dismissed by its safe answer.
+    if (ok == nullptr) ok = box.button(QMessageBox::No);
     if (ok == nullptr) return false;
     QTest::mouseClick(ok, Qt::LeftButton);
     return true;

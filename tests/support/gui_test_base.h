@@ -80,7 +80,7 @@ QStringList OpenAlertTexts();
 // Waits for an open alert with exactly this text.
 QMessageBox* WaitForAlert(const QString& text, int timeoutMs = kWaitMs);
 bool WaitForAlertCount(int count, int timeoutMs = kWaitMs);
-// Presses the box's OK button, as a user would.
+// Presses the box's OK button (a question's No), as a user would.
 bool ClickOk(QMessageBox& box);
 // Waits for the alert with this text, presses OK and waits until it has gone.
 bool DismissAlert(const QString& text, int timeoutMs = kWaitMs);

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "platform/text/byte_text.h"
+#include "platform/text/durable_file.h"
 #include "platform/text/progress.h"
 #include "platform/text/text_convert.h"
 
@@ -223,6 +224,16 @@ class RecordedCategory : public ss::TokenCategory {
     bool bound_ = false;
 };
 
+// The file a stream writes for: a list writes each file under a temporary name and
+// renames it when whole, and the tests ask what went into which file.
+std::u16string FinalPath(const std::u16string& path) {
+    const std::size_t slash = path.rfind(u'/');
+    const std::string name = text::ToNarrow(path.substr(slash + 1));
+    const std::optional<std::string_view> final = text::FinalNameOfTemporary(name);
+    if (slash == std::u16string::npos || !final) return path;
+    return path.substr(0, slash + 1) + text::ToWide(*final);
+}
+
 class RecordedStream : public ss::FileStream {
   public:
     explicit RecordedStream(std::shared_ptr<State> state) : state_(std::move(state)) {
@@ -238,8 +249,8 @@ class RecordedStream : public ss::FileStream {
 
     HResult BindToFile(const std::u16string& path, int fileMode, ss::StreamFormatId,
                        const ss::WaveFormat* format, std::uint64_t) override {
-        const HResult hr = state_->Call(
-            "BindToFile", "BindToFile(" + Narrow(path) + "," + std::to_string(fileMode) + ")");
+        const HResult hr = state_->Call("BindToFile", "BindToFile(" + Narrow(FinalPath(path)) +
+                                                          "," + std::to_string(fileMode) + ")");
         if (ss::Failed(hr)) return hr;
         if (format == nullptr || fileMode != ss::kFileModeCreateAlways) return ss::kInvalidArg;
         std::lock_guard lock(mutex_);
@@ -287,7 +298,7 @@ class RecordedStream : public ss::FileStream {
     }
     std::u16string Path() const {
         std::lock_guard lock(mutex_);
-        return path_;
+        return FinalPath(path_);
     }
     HResult Write(const std::vector<short>& samples) {
         std::lock_guard lock(mutex_);

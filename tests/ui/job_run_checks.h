@@ -3,7 +3,9 @@
 // its fields, following a job's alerts in order together with its busy flag, and
 // looking at the files it left.
 
+#include <QAbstractButton>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QStringList>
@@ -20,6 +22,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "lists/list_run.h"
 #include "platform/speech/speech_service.h"
 #include "platform/text/output_names.h"
 #include "support/audio_file_check.h"
@@ -108,6 +111,8 @@ inline QStringList FileNames(const std::filesystem::path& folder) {
     QStringList names;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        // A list's journal stays hidden beside its files until the list is whole.
+        if (entry.path().filename().string().starts_with('.')) continue;
         names << QString::fromStdString(entry.path().filename().string());
     }
     names.sort();
@@ -136,6 +141,17 @@ inline QString FollowAlert(const QString& text, const std::atomic<std::int32_t>&
             .arg(busyWhileOpen);
     }
     if (!DismissAlert(text, kWaitMs)) return QStringLiteral("\"%1\" did not close").arg(text);
+    return {};
+}
+
+// Waits for the question "Resume it?" of a list whose journal matches, and answers it.
+// Empty on success, else what went wrong.
+inline QString AnswerResume(bool yes, int timeoutMs = kJobWaitMs) {
+    QMessageBox* box = WaitForAlert(QString::fromStdU16String(kResumeQuestion), timeoutMs);
+    if (box == nullptr) return QStringLiteral("no question whether to resume");
+    QAbstractButton* button = box->button(yes ? QMessageBox::Yes : QMessageBox::No);
+    if (button == nullptr) return QStringLiteral("the question has no Yes and No");
+    button->click();
     return {};
 }
 
@@ -200,6 +216,11 @@ inline QString CheckSpeechFile(const std::filesystem::path& path, bool mp3, doub
         const QString failure_ =                                                      \
             ::sonoleaf::testing::FollowAlert(QString(text), (busy), (busyWhileOpen)); \
         QVERIFY2(failure_.isEmpty(), qPrintable(failure_));                           \
+    } while (false)
+#define ANSWER_RESUME(yes)                                               \
+    do {                                                                 \
+        const QString failure_ = ::sonoleaf::testing::AnswerResume(yes); \
+        QVERIFY2(failure_.isEmpty(), qPrintable(failure_));              \
     } while (false)
 #define EXPECT_RUN_ENDED(window, busy)                                            \
     do {                                                                          \

@@ -274,10 +274,13 @@ class JobsLengthListTest : public GuiTestBase {
         EXPECT_RUN_ENDED(w, w.lengthListBusy);
         QCOMPARE(RenderedTexts(), QStringList{"abcdefghij"});
         QCOMPARE(FileNames(out_.Path()), QStringList{"book_1.mp3"});
+        // Its journal stays, so that the list can be resumed.
+        QVERIFY(std::filesystem::exists(out_.Path() / ".book.sonoleaf-list"));
 
         speech->SetSpeakBlocks(false);
         speech->ClearLog();
         Click(*FindControl(w, ui::kLengthListButton));
+        ANSWER_RESUME(false);  // No: the list starts over, as it always did
         FOLLOW_ALERT(kDone, w.lengthListBusy, 1);
         FOLLOW_ALERT(kEnded, w.lengthListBusy, 0);
         EXPECT_RUN_ENDED(w, w.lengthListBusy);
@@ -333,11 +336,17 @@ class JobsLengthListTest : public GuiTestBase {
         CSonoleafDlg& w = Prepare(SystemSpeech(), source, QStringLiteral("1500"));
         const fs::path first = out_.Path() / "novel_1.mp3";
         Click(*FindControl(w, ui::kLengthListButton));
-        // Stop once the first audio of file 1 is on disk.
+        // Stop once the first audio of file 1 is on disk (under its temporary name: a
+        // file takes its own name when it is whole, or cut short by Stop).
         QVERIFY(WaitUntil(
             [&] {
                 std::error_code error;
-                return fs::file_size(first, error) > 0 && !error;
+                for (const auto& entry : fs::directory_iterator(out_.Path(), error)) {
+                    if (entry.path().filename().string().starts_with(".novel_1.mp3.part-") &&
+                        entry.file_size(error) > 0)
+                        return true;
+                }
+                return false;
             },
             kJobWaitMs));
         Click(*FindControl(w, ui::kStopButton));

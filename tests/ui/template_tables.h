@@ -82,9 +82,11 @@ inline const std::vector<ExpectedControl>& VoiceSettingControls() {
         {1, Kind::DefaultButton, "OK", 198, 155, 50, 14, "OK"},
         {2, Kind::Button, "Cancel", 252, 155, 50, 14, "Cancel"},
         {-1, Kind::Group, "Select Voice Type", 23, 23, 105, 54, "Select Voice Type"},
-        {-1, Kind::Group, "Select Audio Type", 183, 21, 108, 55, "Select Audio Type"},
+        // Grown down to hold the audiobook choice.
+        {-1, Kind::Group, "Select Audio Type", 183, 21, 108, 66, "Select Audio Type"},
         {1028, Kind::Radio, "MP3", 203, 41, 29, 10, "MP3"},
         {1029, Kind::Radio, "WAV", 205, 62, 31, 10, "WAV"},
+        {1030, Kind::Radio, "M4B (audiobook)", 205, 74, 70, 10, "M4B (audiobook)"},
         {1031, Kind::Trackbar, "", 25, 110, 74, 18, "Set Volume"},
         {-1, Kind::Static, "Set Volume", 31, 90, 36, 8, "Set Volume"},
         {1032, Kind::Trackbar, "", 184, 109, 74, 18, "Set Speed"},

@@ -83,6 +83,30 @@ void ShowMessageBox(const std::u16string& caption, const std::u16string& text) {
     });
 }
 
+bool AskQuestion(const std::u16string& caption, const std::u16string& text) {
+    if (refused.load()) return false;
+    // Written on the GUI thread when the box is answered, read here after it has closed.
+    auto answer = std::make_shared<std::atomic<bool>>(false);
+    OpenAndWait([&]() -> QDialog* {
+        if (refused.load()) return nullptr;
+        std::unique_ptr<QMessageBox> owned = CreateMessageBox(caption, text);
+        owned->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        owned->setDefaultButton(QMessageBox::No);
+        owned->setEscapeButton(QMessageBox::No);
+        for (QAbstractButton* button : owned->buttons()) button->setAccessibleName(button->text());
+        owned->setAttribute(Qt::WA_DeleteOnClose);
+        QMessageBox* box = owned.release();
+        QObject::connect(box, &QMessageBox::finished,
+                         [answer](int result) { answer->store(result == QMessageBox::Yes); });
+        TrackMessageBox(box);
+        box->show();
+        box->raise();
+        box->activateWindow();
+        return box;
+    });
+    return answer->load();
+}
+
 void CloseAllMessageBoxes() {
     RunOnGuiThread([] {
         // Closing a box may run code that opens or forgets others: work on a copy.

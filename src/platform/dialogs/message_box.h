@@ -14,6 +14,10 @@ namespace sonoleaf::dialogs {
 // once when there is no application or new boxes are refused.
 void ShowMessageBox(const std::u16string& caption, const std::u16string& text);
 
+// A question with Yes and No (No the default, Esc too), shown as ShowMessageBox shows
+// its box; true when the user answered Yes. False when refused or closed at shutdown.
+bool AskQuestion(const std::u16string& caption, const std::u16string& text);
+
 // Closes every open box; their callers return.
 void CloseAllMessageBoxes();
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "platform/speech/speech_service.h"
 
@@ -20,6 +21,8 @@ class AudioOutput {
     virtual HResult Finish() = 0;
     // Stopped: drop what has not been heard yet.
     virtual void Discard() = 0;
+    // An audiobook's next chapter starts with the next sample; no other output has any.
+    virtual void StartChapter(const std::u16string& /*title*/) {}
 };
 
 }  // namespace sonoleaf::speech_service

@@ -118,6 +118,22 @@ HResult AudiobookWriter::AddChapter(const std::u16string& title, const EncodedCh
     return kOk;
 }
 
+HResult AudiobookWriter::AddSilence(std::int64_t samples) {
+    if (finished_) return kUnbound;
+    if (Failed(status_)) return status_;
+    if (samples <= 0) return kOk;
+    std::unique_ptr<ChapterEncoder> encoder;
+    HResult hr = ChapterEncoder::Create(total_, encoder);
+    const std::vector<std::int16_t> silence(static_cast<std::size_t>(samples), 0);
+    EncodedChapter chapter;
+    if (Succeeded(hr)) hr = encoder->Write(silence);
+    if (Succeeded(hr)) hr = encoder->Finish(chapter);
+    if (Failed(hr)) return Fail(hr, encoder ? encoder->Problem() : "no encoder for silence");
+    if (const HResult joined = Join(chapter, total_); Failed(joined)) return joined;
+    total_ += samples;
+    return kOk;
+}
+
 HResult AudiobookWriter::Join(const EncodedChapter& chapter, std::int64_t start) {
     const std::int64_t end = start + chapter.samples;
     // A short chapter keeps all its sound, and is encoded anew as a whole with the

@@ -21,6 +21,7 @@
 
 #include "platform/speech/audiobook_codec.h"
 #include "platform/speech/audiobook_tags.h"
+#include "platform/speech/chapter_encoder.h"
 #include "platform/speech/encoded_chapter.h"
 #include "platform/speech/replacing_file.h"
 #include "platform/speech/speech_service.h"
@@ -44,6 +45,9 @@ class AudiobookWriter {
     // (the same remainder modulo kAacFrameSamples). A chapter that is refused
     // (kInvalidArg) changes nothing; any other failure ends the writer.
     HResult AddChapter(const std::u16string& title, const EncodedChapter& chapter);
+    // `samples` of silence at the end of the last chapter: a pause between chapters,
+    // or the few samples that bring the next chapter onto the frame grid.
+    HResult AddSilence(std::int64_t samples);
     // Completes the file with the chapters added so far and renames it into place:
     // after a stop, a shorter book. kFalse, and no file, when there were none.
     HResult Finish();

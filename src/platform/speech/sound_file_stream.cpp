@@ -9,6 +9,9 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/speech/audiobook_file_stream.h"
+#include "platform/speech/chapter_file.h"
+#include "platform/speech/errno_result.h"
 #include "platform/speech/synthesis_engine.h"
 #include "platform/speech/wave_file_writer.h"
 #include "platform/text/text_convert.h"
@@ -27,25 +30,6 @@ bool IsWantedFormat(const WaveFormat& format) {
            format.avgBytesPerSec == static_cast<std::uint32_t>(kSampleRate) * 2;
 }
 
-HResult FromErrno(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
-            return kFileNotFound;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case EISDIR:
-            return kAccessDenied;
-        case ENOSPC:
-        case EFBIG:
-        case EDQUOT:
-            return kWriteFault;
-        default:
-            return kFail;
-    }
-}
-
 // LAME writes the ID3v2 text frames as ISO-8859-1: a character beyond it becomes "?"
 // rather than being shown as several wrong ones.
 std::string Latin1(const std::u16string& text) {
@@ -59,6 +43,8 @@ std::string Latin1(const std::u16string& text) {
 void SoundFileStream::Closer::operator()(sf_private_tag* file) const {
     sf_close(file);
 }
+
+SoundFileStream::SoundFileStream() = default;
 
 SoundFileStream::~SoundFileStream() {
     std::lock_guard lock(mutex_);
@@ -83,19 +69,33 @@ HResult SoundFileStream::BindToFile(const std::u16string& path, int fileMode,
     std::lock_guard lock(mutex_);
     CloseLocked(false);
     claim_.emplace(name);
+    if (AudiobookFileStream::IsM4bPath(name)) {
+        // An audiobook grows under a name of its own and is written by its own stream.
+        book_ = std::make_unique<AudiobookFileStream>();
+        const HResult hr = book_->BindToFile(path, fileMode, formatId, format, 0);
+        if (Failed(hr)) {
+            book_.reset();
+            claim_.reset();
+        }
+        return hr;
+    }
     // Opened here (and handed over to libsndfile for MP3), because libsndfile refuses
     // paths of 1,024 bytes or more by name, while the system takes up to 4,096.
     const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (descriptor < 0) {
         const int error = errno;
         claim_.reset();
-        return FromErrno(error);
+        return ResultFromErrno(error);
     }
     const bool mp3 = IsMp3Path(name);
-    const bool ready = mp3 ? OpenMp3(descriptor) : OpenWave(descriptor);
+    const bool ready = ChapterFile::IsChapterPath(name)
+                           ? Succeeded(ChapterFile::Open(descriptor, chapter_))
+                       : mp3 ? OpenMp3(descriptor)
+                             : OpenWave(descriptor);
     if (!ready) {
         file_.reset();
         wave_.reset();
+        if (!chapter_) ::close(descriptor);
         std::error_code ignored;
         std::filesystem::remove(name, ignored);
         claim_.reset();
@@ -133,12 +133,23 @@ bool SoundFileStream::OpenWave(int descriptor) {
 }
 
 HResult SoundFileStream::CloseLocked(bool completed) {
-    if (!file_ && !wave_) {
+    if (book_) {
+        // Released unclosed, it completes a book that holds sound, as WAV does.
+        const HResult hr = completed ? book_->Close() : kOk;
+        book_.reset();
+        claim_.reset();
+        return hr;
+    }
+    if (!file_ && !wave_ && !chapter_) {
         claim_.reset();
         return kOk;
     }
-    const int result = file_ ? sf_close(file_.release()) : 0;
+    int result = file_ ? sf_close(file_.release()) : 0;
     wave_.reset();
+    if (chapter_) {
+        if (Failed(chapter_->Close())) writeFailed_ = true;
+        chapter_.reset();
+    }
     // An MP3 without a single frame is no audio file, and one whose writing failed
     // ends in a cut frame under a header that counts more: neither is kept. (A cut
     // WAV keeps a header that fits.) A render that failed before its first sample
@@ -159,7 +170,8 @@ HResult SoundFileStream::Close() {
 
 HResult SoundFileStream::SetTags(const FileTags& tags) {
     std::lock_guard lock(mutex_);
-    if (wave_) return kOk;  // WAV files carry no tags
+    if (book_) return book_->SetTags(tags);
+    if (wave_ || chapter_) return kOk;  // WAV files carry no tags; a chapter gets its book's
     if (!file_) return kUnbound;
     if (wroteSamples_) return kFail;  // the ID3v2 tag goes before the first frame
     const std::pair<int, const std::u16string*> fields[] = {{SF_STR_TITLE, &tags.title},
@@ -176,14 +188,31 @@ HResult SoundFileStream::SetTags(const FileTags& tags) {
 
 bool SoundFileStream::IsBound() const {
     std::lock_guard lock(mutex_);
-    return file_ != nullptr || wave_ != nullptr;
+    return file_ != nullptr || wave_ != nullptr || chapter_ != nullptr || book_ != nullptr;
+}
+
+bool SoundFileStream::IsAudiobook() const {
+    std::lock_guard lock(mutex_);
+    return book_ != nullptr;
+}
+
+HResult SoundFileStream::StartChapter(const std::u16string& title) {
+    std::lock_guard lock(mutex_);
+    return book_ ? book_->StartChapter(title) : kOk;
 }
 
 HResult SoundFileStream::Write(std::span<const std::int16_t> samples) {
     std::lock_guard lock(mutex_);
-    if (!file_ && !wave_) return kUnbound;
+    if (book_) return book_->Write(samples);
+    if (!file_ && !wave_ && !chapter_) return kUnbound;
     if (writeFailed_) return kWriteFault;
     int error = 0;
+    if (chapter_) {
+        const HResult hr = chapter_->Write(samples);
+        writeFailed_ = Failed(hr);
+        wroteSamples_ = wroteSamples_ || (!writeFailed_ && !samples.empty());
+        return hr;
+    }
     if (wave_) {
         writeFailed_ = Failed(wave_->Write(samples, error));
     } else {
@@ -197,7 +226,7 @@ HResult SoundFileStream::Write(std::span<const std::int16_t> samples) {
     }
     // Samples that reached the file before a failure still make it a file to keep.
     wroteSamples_ = wroteSamples_ || (wave_ ? wave_->DataBytes() > 0 : !writeFailed_);
-    if (writeFailed_) return error == 0 ? kWriteFault : FromErrno(error);
+    if (writeFailed_) return error == 0 ? kWriteFault : ResultFromErrno(error);
     wroteSamples_ = wroteSamples_ || !samples.empty();
     return kOk;
 }
@@ -208,7 +237,7 @@ HResult SoundFileStream::SkipAhead(std::uint64_t dataBytes) {
     int error = 0;
     const HResult hr = wave_->SkipAhead(dataBytes, error);
     if (Succeeded(hr)) wroteSamples_ = dataBytes > 0;
-    return Failed(hr) && error != 0 ? FromErrno(error) : hr;
+    return Failed(hr) && error != 0 ? ResultFromErrno(error) : hr;
 }
 
 }  // namespace sonoleaf::speech_service

@@ -1,10 +1,10 @@
 #pragma once
 // A file stream of the real service: WAV (PCM, 22,050 Hz, 16-bit, mono), or MP3 of
-// the same audio when the file name ends in ".mp3". The file is written as samples
-// arrive, and a WAV header is brought up to date after every write, so the file is
-// valid whenever the writing stops. A WAV that grows past 4 GiB becomes RF64, so that
-// a long book keeps every sample; below that it stays a plain WAV. Safe to use from
-// several threads.
+// the same audio when the file name ends in ".mp3", an audiobook (AAC in M4B) when it
+// ends in ".m4b", and one encoded chapter of an audiobook when it ends in ".chapter". The file is
+// written as samples arrive, and a WAV header is brought up to date after every write, so the file
+// is valid whenever the writing stops. A WAV that grows past 4 GiB becomes RF64, so that a long
+// book keeps every sample; below that it stays a plain WAV. Safe to use from several threads.
 
 #include <cstdint>
 #include <memory>
@@ -21,9 +21,12 @@ struct sf_private_tag;
 
 namespace sonoleaf::speech_service {
 
+class AudiobookFileStream;
+class ChapterFile;
+
 class SoundFileStream final : public FileStream {
   public:
-    SoundFileStream() = default;
+    SoundFileStream();
     ~SoundFileStream() override;  // completes an open file
 
     HResult BindToFile(const std::u16string& path, int fileMode, StreamFormatId formatId,
@@ -33,6 +36,10 @@ class SoundFileStream final : public FileStream {
 
     // kUnbound when no file is open; kWriteFault when the file took less than all.
     HResult Write(std::span<const std::int16_t> samples);
+    // An audiobook's next chapter, titled `title`, starts with the next sample; other
+    // files have no chapters.
+    HResult StartChapter(const std::u16string& title);
+    bool IsAudiobook() const;
     bool IsBound() const;
 
     // Whether a path names an MP3 file: its name ends in ".mp3", in any letter case.
@@ -55,6 +62,8 @@ class SoundFileStream final : public FileStream {
     mutable std::mutex mutex_;
     std::unique_ptr<sf_private_tag, Closer> file_;  // MP3
     std::unique_ptr<WaveFileWriter> wave_;          // WAV
+    std::unique_ptr<ChapterFile> chapter_;          // one chapter of an audiobook
+    std::unique_ptr<AudiobookFileStream> book_;     // an audiobook
     bool writeFailed_ = false;
     std::string name_;
     bool mp3_ = false;

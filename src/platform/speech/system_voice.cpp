@@ -6,6 +6,7 @@
 #include <iterator>
 #include <thread>
 
+#include "platform/speech/chapter_sections.h"
 #include "platform/speech/pulse_output.h"
 #include "platform/speech/segment_synthesis.h"
 #include "platform/speech/sound_file_stream.h"
@@ -41,6 +42,7 @@ class FileOutput final : public AudioOutput {
         wrote_ = wrote_ || !samples.empty();
         return stream_->Write(samples);
     }
+    void StartChapter(const std::u16string& title) override { stream_->StartChapter(title); }
     HResult Finish() override {
         if (wrote_) return kOk;
         const std::vector<std::int16_t> silence(kSilenceSamples, 0);
@@ -212,7 +214,8 @@ HResult SystemVoice::Speak(const std::u16string& text, std::uint32_t flags,
     }
     HResult result = kOk;
     {
-        std::jthread producer([&] { Produce(utf8, *token, stream != nullptr, queue); });
+        const bool book = stream && stream->IsAudiobook();
+        std::jthread producer([&] { Produce(utf8, *token, stream != nullptr, book, queue); });
         result = Consume(*output, queue);
         StopSpeaking(queue);
     }
@@ -234,13 +237,26 @@ HResult SystemVoice::Speak(const std::u16string& text, std::uint32_t flags,
 }
 
 void SystemVoice::Produce(const std::string& text, const EngineVoiceToken& token, bool toFile,
-                          Queue& queue) {
+                          bool book, Queue& queue) {
+    std::vector<ChapterSection> sections;
+    if (book) sections = SplitAtTitles(text);
+    if (sections.size() < 2) sections = {{text, {}, text.size()}};
+    // One way for the whole text, so that its sound does not depend on its chapters.
     const bool ssml = TextPieces::LooksLikeMarkup(text);
     const int slots = toFile && !ssml && text.size() > kSegmentBytes && segments_ != nullptr
                           ? segments_->Slots()
                           : 0;
-    const HResult result = slots > 0 ? ProduceInSegments(text, token, slots, queue)
-                                     : ProduceHere(text, ssml, token, queue);
+    HResult result = kOk;
+    std::size_t base = 0;
+    for (ChapterSection& section : sections) {
+        queue.pendingChapter = std::move(section.title);
+        queue.base = base;
+        const bool markup = TextPieces::LooksLikeMarkup(section.text);
+        result = slots > 0 && !markup ? ProduceInSegments(section.text, token, slots, queue)
+                                      : ProduceHere(section.text, markup, token, queue);
+        base = section.end;
+        if (Failed(result) || stop_.load()) break;
+    }
     std::lock_guard lock(queue.mutex);
     queue.finished = true;
     queue.result = result;
@@ -320,7 +336,9 @@ bool SystemVoice::Enqueue(Queue& queue, std::vector<std::int16_t> samples, std::
     if (stop_.load()) return false;
     queue.samples += samples.size();
     queue.pieces.push_back(std::move(samples));
-    queue.ends.push_back(end);
+    queue.ends.push_back(queue.base + end);
+    queue.chapters.push_back(std::move(queue.pendingChapter));
+    queue.pendingChapter.clear();
     queue.changed.notify_all();
     return true;
 }
@@ -329,6 +347,7 @@ HResult SystemVoice::Consume(AudioOutput& output, Queue& queue) {
     for (;;) {
         std::vector<std::int16_t> samples;
         std::size_t end = 0;
+        std::u16string chapter;
         {
             std::unique_lock lock(queue.mutex);
             queue.changed.wait(
@@ -338,9 +357,12 @@ HResult SystemVoice::Consume(AudioOutput& output, Queue& queue) {
             queue.pieces.pop_front();
             end = queue.ends.front();
             queue.ends.pop_front();
+            chapter = std::move(queue.chapters.front());
+            queue.chapters.pop_front();
             queue.samples -= samples.size();
             queue.changed.notify_all();
         }
+        if (!chapter.empty()) output.StartChapter(chapter);
         ApplyVolume(samples, volume_.load());
         const std::size_t slice = output.SliceSamples();
         for (std::size_t at = 0; at < samples.size(); at += slice) {

@@ -47,6 +47,12 @@ class SystemVoice final : public Voice {
         std::condition_variable changed;
         std::deque<std::vector<std::int16_t>> pieces;
         std::deque<std::size_t> ends;  // where in the text each of `pieces` ends
+        // The chapter each of `pieces` starts, if any (an empty title for none).
+        std::deque<std::u16string> chapters;
+        // The producer's: the chapter its next piece starts, and where in the whole text
+        // the part it produces now begins.
+        std::u16string pendingChapter;
+        std::size_t base = 0;
         std::size_t samples = 0;
         // Written buffers handed back for the synthesis of later pieces.
         std::vector<std::vector<std::int16_t>> spare;
@@ -55,7 +61,9 @@ class SystemVoice final : public Voice {
     };
 
     HResult TextToSpeak(const std::u16string& text, std::uint32_t flags, std::string& utf8) const;
-    void Produce(const std::string& text, const EngineVoiceToken& token, bool toFile, Queue& queue);
+    // `book`: the text goes into an audiobook, its title passages starting chapters.
+    void Produce(const std::string& text, const EngineVoiceToken& token, bool toFile, bool book,
+                 Queue& queue);
     HResult ProduceHere(const std::string& text, bool ssml, const EngineVoiceToken& token,
                         Queue& queue);
     HResult ProduceInSegments(const std::string& text, const EngineVoiceToken& token, int slots,

@@ -61,16 +61,26 @@ bool SyncPath(const std::string& path) {
     return ::close(fd) == 0 && synced;
 }
 
+// The name's extension (".mp3"), kept at the end of its temporary so that a writer
+// that goes by the name writes the right kind of file; "" for none or a long one.
+std::string Extension(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0 || name.size() - dot > 12) return {};
+    return name.substr(dot);
+}
+
 }  // namespace
 
 std::string CreateTemporaryBeside(const std::string& finalPath) {
     const std::string folder = FolderOf(finalPath);
+    const std::string ending = Extension(NameOf(finalPath));
     const std::string name =
-        ShortenName(NameOf(finalPath), kMaxNameBytes - 1 - kTemporaryMark.size() - kRandomLength);
+        ShortenName(NameOf(finalPath),
+                    kMaxNameBytes - 1 - kTemporaryMark.size() - kRandomLength - ending.size());
     if (name.empty()) return {};
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string path =
-            folder + "/." + name + std::string(kTemporaryMark) + RandomLetters();
+            folder + "/." + name + std::string(kTemporaryMark) + RandomLetters() + ending;
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             ::close(fd);
@@ -82,15 +92,17 @@ std::string CreateTemporaryBeside(const std::string& finalPath) {
 }
 
 std::optional<std::string_view> FinalNameOfTemporary(std::string_view name) {
-    const std::size_t minimum = 1 + 1 + kTemporaryMark.size() + kRandomLength;
-    if (name.size() < minimum || name.front() != '.') return std::nullopt;
-    const std::string_view letters = name.substr(name.size() - kRandomLength);
-    const std::string_view mark =
-        name.substr(name.size() - kRandomLength - kTemporaryMark.size(), kTemporaryMark.size());
-    if (mark != kTemporaryMark) return std::nullopt;
-    for (const char c : letters)
+    const std::size_t mark = name.rfind(kTemporaryMark);
+    if (mark == std::string_view::npos || mark < 2 || name.front() != '.') return std::nullopt;
+    const std::size_t lettersAt = mark + kTemporaryMark.size();
+    if (name.size() < lettersAt + kRandomLength) return std::nullopt;
+    for (const char c : name.substr(lettersAt, kRandomLength))
         if (!IsNameLetter(c)) return std::nullopt;
-    return name.substr(1, name.size() - minimum + 1);
+    const std::string_view finalName = name.substr(1, mark - 1);
+    // The final name's extension repeated after the letters, if it has one.
+    if (name.substr(lettersAt + kRandomLength) != Extension(std::string(finalName)))
+        return std::nullopt;
+    return finalName;
 }
 
 bool CommitTemporaryFile(const std::string& temporaryPath, const std::string& finalPath) {

@@ -10,14 +10,15 @@
 
 namespace sonoleaf::text {
 
-// Creates an empty file beside `finalPath` named "." + its name + ".part-XXXXXX"
-// (random letters and digits; the name part is shortened when the whole would pass
-// the system's limit), with the permissions a new file gets (0666 less the umask).
+// Creates an empty file beside `finalPath` named "." + its name + ".part-XXXXXX" + its
+// extension (random letters and digits; the extension kept last, so that a writer that
+// goes by the name writes the same kind of file; the name part is shortened when the
+// whole would pass the system's limit), with a new file's permissions (0666 less umask).
 // "" when it cannot be made.
 std::string CreateTemporaryBeside(const std::string& finalPath);
 
 // The final file name a temporary name was made for ("book_3.mp3" for
-// ".book_3.mp3.part-a1B2c3"); nullopt when `name` is no such temporary's name.
+// ".book_3.mp3.part-a1B2c3.mp3"); nullopt when `name` is no such temporary's name.
 std::optional<std::string_view> FinalNameOfTemporary(std::string_view name);
 
 // Syncs the temporary's bytes, renames it to `finalPath` (replacing what is there) and
