@@ -23,6 +23,7 @@ struct CliOptions {
     bool byTitles = false;    // list --titles; else list --length
     std::int32_t length = 0;  // list --length N
     std::int32_t start = 1;   // list --titles --start K
+    bool chapters = false;    // pdf --chapters: from the PDF's outline
 };
 
 struct ParseOutcome {

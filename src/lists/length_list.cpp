@@ -18,7 +18,9 @@ namespace sonoleaf {
 void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string outputFolder,
                                          std::int32_t charLength) {
     const std::u16string stem = text::FileStem(textPath);
-    const ProfileCopy profile = TakeProfile();  // one voice and audio type for the whole run
+    const SourceBook book = ReadSourceBook(textPath);
+    ProfileCopy profile = TakeProfile();  // one voice and audio type for the whole run
+    profile.language = book.language;
     const std::u16string extension = AudioExtension(profile.audioType);
     std::int64_t fileNumber = 0;
     std::int64_t total = 0;  // the chunks the file's size makes, for the track numbers
@@ -39,7 +41,7 @@ void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string
         std::u16string path = ListFilePath(outputFolder, stem, fileNumber, extension);
         if (lengthListRunning) {
             renders.Render(std::move(chunk), std::move(path),
-                           ListFileTags(stem, fileNumber, total));
+                           ListFileTags(stem, fileNumber, total, book));
         }
         chunk.clear();
         byteCount = 0;
