@@ -47,7 +47,8 @@ struct Options {
     QCommandLineOption length{"length", "list: a file every N bytes.", "N"};
     QCommandLineOption titles{"titles", "list: a file per <title> ... </title> passage."};
     QCommandLineOption start{"start", "list --titles: the first file's number (1).", "K"};
-    QCommandLineOption chapters{"chapters", "pdf: marks a chapter per entry of the PDF's outline."};
+    QCommandLineOption chapters{"chapters",
+                                "pdf: a chapter per top-level entry of the PDF's outline."};
     QCommandLineOption help{QStringList{"h", "help"}, "Shows this help."};
     QCommandLineOption version{"version", "Shows the version."};
 };
