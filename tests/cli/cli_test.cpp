@@ -15,8 +15,6 @@
 #include <thread>
 #include <vector>
 
-#include "book/book_import.h"
-#include "book/epub_builder.h"
 #include "book/outline_pdf.h"
 #include "pdf/minimal_pdf.h"
 #include "platform/text/book_metadata.h"
@@ -24,7 +22,6 @@
 #include "speech/speech_engine.h"
 #include "support/audio_file_check.h"
 #include "support/cli_process.h"
-#include "support/probed_tags.h"
 #include "support/recording_alerts.h"
 #include "support/temp_dir.h"
 
@@ -134,10 +131,7 @@ TEST_F(CliTest, UsageErrorsHelpAndVersion) {
         {{"render", "--voice"}, 2, "err", "Missing value after '--voice'"},
         {{"render", "--loud", "IN", "OUT"}, 2, "err", "Unknown option 'loud'"},
         {{"render", "--length", "5", "IN", "OUT"}, 2, "err", "go with list only"},
-        {{"list", "--titles", "--chapters", "IN", "OUT"},
-         2,
-         "err",
-         "--chapters goes with pdf only"},
+        {{"render", "--chapters", "IN", "OUT"}, 2, "err", "--chapters goes with pdf"},
         {{"list", "IN", "OUT"}, 2, "err", "either --length N or --titles"},
         {{"list", "--length", "5", "--titles", "IN", "OUT"}, 2, "err", "either --length"},
         {{"list", "--length", "5", "--start", "2", "IN", "OUT"}, 2, "err", "--titles only"},
@@ -397,101 +391,17 @@ TEST_F(CliTest, PdfConvertsOrTellsTheFileFailed) {
     EXPECT_NE(bad.err.find(": This File is Encrypted"), std::string::npos) << bad.err;
 }
 
-// The chapters box as --chapters, and an EPUB as the source: what the window shows is
-// printed, a failure on standard error with status 1.
-TEST_F(CliTest, PdfMarksChaptersAndTakesEpubs) {
-    const fs::path outlined =
-        Write("outlined.pdf",
-              OutlinePdfWriter().Write({{"Chapter One", "alpha"}, {"Chapter Two", "beta"}},
-                                       {{"Chapter One", 1, {}}, {"Chapter Two", 2, {}}},
-                                       "Two Chapters", "Ann Writer"));
-    const fs::path plain = Write("plain.pdf", MinimalPdf("Hello PDF"));
-    const fs::path epub = dir.Path() / "story.epub";
-    ASSERT_TRUE(WriteZip(
-        epub.string(),
-        EpubFiles({{"OEBPS/content.opf", Opf(Item("a", "a.xhtml"), "<itemref idref=\"a\"/>")},
-                   {"OEBPS/a.xhtml", Xhtml("<h1>Opening</h1><p>Once.</p>")}})));
-    const fs::path broken = Write("broken.epub", "not a zip");
-    const fs::path out = dir.Path() / "text";
-    struct Case {
-        std::vector<std::string> arguments;
-        int status;
-        std::string shown;  // on standard output, or standard error for status 1
-        std::string text;   // the text file's name, and what it must begin with
-        std::string begins;
-    };
-    const std::vector<Case> cases = {
-        {{"--chapters", outlined.string()},
-         0,
-         "Saved to: ",
-         "outlined.txt",
-         "<title>Chapter One\n"},
-        {{outlined.string()}, 0, "Saved to: ", "outlined.txt", "Chapter One\n"},
-        {{plain.string(), "--chapters"}, 0, book::kNoOutlineMessage, "plain.txt", "Hello PDF"},
-        {{epub.string()}, 0, "Saved to: ", "story.txt", "<title>Opening\n"},
-        {{broken.string()}, 1, " is not a readable EPUB: ", "", ""},
-    };
-    for (const Case& c : cases) {
-        std::vector<std::string> arguments = {"pdf"};
-        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-        arguments.push_back(out.string());
-        const CliResult result = RunCli(arguments);
-        const std::string where = ::testing::PrintToString(c.arguments);
-        EXPECT_EQ(result.status, c.status) << where << result.err;
-        EXPECT_NE((c.status == 0 ? result.out : result.err).find(c.shown), std::string::npos)
-            << where << result.out << result.err;
-        if (!c.text.empty()) {
-            EXPECT_TRUE(Bytes(out / c.text).starts_with(c.begins)) << where;
-        }
-    }
-    std::vector<std::string> names;
-    for (const auto& [name, bytes] : FilesIn(out)) names.push_back(name);
-    EXPECT_EQ(names, (std::vector<std::string>{"outlined.opf", "outlined.txt", "plain.opf",
-                                               "plain.txt", "story.opf", "story.txt"}));
-}
-
-// The book beside a source tags the files (album its title, artist its authors) and
-// picks a voice of its language for the gender asked for; a voice named is kept.
-TEST_F(CliTest, BookMetadataTagsTheFilesAndPicksTheVoice) {
-    struct Case {
-        std::string language;  // of the book beside the text; empty: no book
-        std::vector<std::string> options;
-        std::string file;  // made in the folder
-        std::string comment;
-    };
-    const std::vector<Case> cases = {
-        {"de", {"render"}, "book.mp3", "Read by eSpeak NG German Male"},
-        {"de-AT", {"render", "--voice", "female"}, "book.mp3", "Read by eSpeak NG German Female"},
-        {"de",
-         {"render", "--voice", "Flite slt (US English) Female"},
-         "book.mp3",
-         "Read by Flite slt (US English) Female"},
-        {"de", {"list", "--length", "100000"}, "book_1.mp3", "Read by eSpeak NG German Male"},
-        {"en-GB", {"render"}, "book.mp3", "Read by Flite rms (US English) Male"},
-        {"", {"render"}, "book.mp3", "Read by Flite rms (US English) Male"},
-    };
-    ::setenv("LC_ALL", "C.UTF-8", 1);  // the book's language must choose, not the user's
-    int run = 0;
-    for (const Case& c : cases) {
-        const fs::path folder = Folder("case" + std::to_string(run++));
-        const fs::path source = folder / "book.txt";
-        std::ofstream(source) << "Guten Tag. Das ist ein kurzes Buch.";
-        if (!c.language.empty()) {
-            const text::BookMetadata book{
-                u"Die Reise", {u"Anna Schmidt", u"Ben Roth"}, text::ToWide(c.language), {}};
-            std::ofstream(folder / "book.opf") << text::BookMetadataOpf(book, {});
-        }
-        std::vector<std::string> arguments = c.options;
-        arguments.push_back(source.string());
-        arguments.push_back((folder / "out").string());
-        const CliResult result = RunCli(arguments);
-        const std::string where = ::testing::PrintToString(c.options) + " " + c.language;
-        ASSERT_EQ(result.status, 0) << where << result.err;
-        std::map<std::string, std::string> tags = ProbedTags(folder / "out" / c.file);
-        EXPECT_EQ(tags["comment"], c.comment) << where;
-        EXPECT_EQ(tags["album"], c.language.empty() ? "book" : "Die Reise") << where;
-        EXPECT_EQ(tags["artist"], c.language.empty() ? "" : "Anna Schmidt, Ben Roth") << where;
-    }
+// --chapters is the window's check box; a voice chosen by its Name reads a German book.
+TEST_F(CliTest, ChaptersAndAVoiceByNameForABook) {
+    const fs::path out = Folder("out");
+    const fs::path pdf =
+        Write("paper.pdf", OutlinePdfWriter().Write({{"One", "a"}}, {{"One", 1, {}}}, "T", "A"));
+    EXPECT_EQ(RunCli({"pdf", "--chapters", pdf.string(), out.string()}).status, 0);
+    EXPECT_TRUE(Bytes(out / "paper.txt").starts_with("<title>One\n"));
+    std::ofstream(out / "paper.opf") << text::BookMetadataOpf({u"T", {}, u"de", {}}, {});
+    const std::string slt = "Flite slt (US English) Female";
+    RunCli({"render", "--voice", slt, (out / "paper.txt").string(), out.string()});
+    EXPECT_EQ(ReadId3Texts(out / "paper.mp3")["COMM"], "Read by " + slt);
 }
 
 // A failure the window reports in its box is a line on standard error and status 1,
@@ -503,6 +413,7 @@ TEST_F(CliTest, FailuresGoToStandardErrorWithStatusOne) {
         {{"list", "--titles", source.string(), out.string()},
          "There is no <title>...</title> tag found"},
         {{"speak", source.string()}, "The text could not be spoken:\nNo sound output could be"},
+        {{"pdf", Write("bad.epub", "no").string(), out.string()}, " is not a readable EPUB: "},
     };
     for (const auto& [arguments, failure] : cases) {
         const CliResult result = RunCli(arguments);

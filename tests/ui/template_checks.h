@@ -63,10 +63,8 @@ inline bool IsKind(const QWidget& w, Kind kind) {
             return qobject_cast<const QGroupBox*>(&w) != nullptr;
         case Kind::Radio:
             return qobject_cast<const QRadioButton*>(&w) != nullptr;
-        case Kind::CheckBox: {
-            const auto* box = qobject_cast<const QCheckBox*>(&w);
-            return box != nullptr && !box->isChecked();
-        }
+        case Kind::CheckBox:
+            return qobject_cast<const QCheckBox*>(&w) != nullptr;
         case Kind::Trackbar: {
             const auto* s = qobject_cast<const QSlider*>(&w);
             return s != nullptr && s->orientation() == Qt::Horizontal &&
