@@ -7,6 +7,11 @@ std::u16string CliJobHost::ReadControlText(int controlId) {
     return found == controls_.end() ? std::u16string() : found->second;
 }
 
+bool CliJobHost::IsChecked(int controlId) {
+    const auto found = checked_.find(controlId);
+    return found != checked_.end() && found->second;
+}
+
 std::atomic<std::int32_t>& CliJobHost::BusyFlag(Job job) {
     return busy_[static_cast<std::size_t>(job)];
 }

@@ -23,7 +23,11 @@ class CliJobHost final : public SpeechJobHost {
         controls_[controlId] = std::move(text);
     }
 
+    // A check box the user has ticked, with an option.
+    void SetChecked(int controlId, bool checked) { checked_[controlId] = checked; }
+
     std::u16string ReadControlText(int controlId) override;
+    bool IsChecked(int controlId) override;
     bool SaveData() override { return true; }
     void ShowVoiceSettingDialog() override {}  // the options are the settings
     VoiceProfile& Profile() override { return profile_; }
@@ -38,6 +42,7 @@ class CliJobHost final : public SpeechJobHost {
     VoiceProfile profile_;
     std::map<int, std::u16string> controls_;  // written before the job starts
     bool resume_ = false;
+    std::map<int, bool> checked_;             // likewise
     std::array<std::atomic<std::int32_t>, static_cast<std::size_t>(Job::TitleList) + 1> busy_{};
 };
 

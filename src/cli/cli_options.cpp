@@ -25,7 +25,7 @@ constexpr char kSynopsis[] =
     "       sonoleaf-cli render [OPTIONS] TEXTFILE FOLDER\n"
     "       sonoleaf-cli list   [OPTIONS] --length N TEXTFILE FOLDER\n"
     "       sonoleaf-cli list   [OPTIONS] --titles [--start K] TEXTFILE FOLDER\n"
-    "       sonoleaf-cli pdf    PDFFILE FOLDER\n";
+    "       sonoleaf-cli pdf    [--chapters] PDFFILE|EPUBFILE FOLDER\n";
 
 const std::map<std::string_view, Command> kCommands = {{"voices", Command::Voices},
                                                        {"speak", Command::Speak},
@@ -51,6 +51,8 @@ struct Options {
     QCommandLineOption resume{"resume",
                               "list: go on with an unfinished run of the same list in the folder, "
                               "making only what it is missing (without it, the list starts over)."};
+    QCommandLineOption chapters{"chapters",
+                                "pdf: a chapter per top-level entry of the PDF's outline."};
     QCommandLineOption help{QStringList{"h", "help"}, "Shows this help."};
     QCommandLineOption version{"version", "Shows the version."};
 };
@@ -137,6 +139,13 @@ std::string TakeList(const QCommandLineParser& parser, const Options& o, CliOpti
     return {};
 }
 
+// The check box "Mark chapters from the PDF's outline".
+std::string TakeChapters(const QCommandLineParser& parser, const Options& o, CliOptions& options) {
+    options.chapters = parser.isSet(o.chapters);
+    if (options.chapters && options.command != Command::Pdf) return "--chapters goes with pdf only";
+    return {};
+}
+
 std::string CheckOperands(const CliOptions& options) {
     const std::size_t count = options.operands.size();
     switch (options.command) {
@@ -170,9 +179,9 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& arguments) {
         QString::fromLatin1(kSynopsis) +
         "\nThe window's jobs without a window: the same files, names and messages.");
     parser.addOptions({o.voice, o.format, o.volume, o.speed, o.jobs, o.quiet, o.length, o.titles,
-                       o.start, o.resume, o.help, o.version});
+                       o.start, o.resume, o.chapters, o.help, o.version});
     parser.addPositionalArgument("command", "voices, speak, render, list or pdf.");
-    parser.addPositionalArgument("files", "The text file (or PDF) and the folder.",
+    parser.addPositionalArgument("files", "The text file (or PDF or EPUB) and the folder.",
                                  "[FILE] [FOLDER]");
     QStringList list{QCoreApplication::applicationName()};
     for (const std::string& argument : arguments) list << QString::fromStdString(argument);
@@ -201,6 +210,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& arguments) {
         options.operands.push_back(positional[i].toStdString());
     std::string error = TakeSettings(parser, o, options);
     if (error.empty()) error = TakeList(parser, o, options);
+    if (error.empty()) error = TakeChapters(parser, o, options);
     if (error.empty()) error = CheckOperands(options);
     if (!error.empty()) return Usage(error);
     outcome.kind = ParseOutcome::Kind::Run;

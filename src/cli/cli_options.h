@@ -24,6 +24,7 @@ struct CliOptions {
     std::int32_t length = 0;  // list --length N
     std::int32_t start = 1;   // list --titles --start K
     bool resume = false;      // list --resume: an unfinished run in the folder goes on
+    bool chapters = false;    // pdf --chapters: from the PDF's outline
 };
 
 struct ParseOutcome {

@@ -70,6 +70,7 @@ JobRun PrepareJob(const CliOptions& options, const std::string& textFile, CliJob
             run.procedure = [](CliJobHost& h) { PdfToTextJob(h); };
             host.SetControlText(kPdfSourceBrowse, operand(0));
             host.SetControlText(kTextFolderBrowse, operand(1));
+            host.SetChecked(kPdfChaptersCheck, options.chapters);
             break;
         case Command::Voices:
             break;  // no job: answered by RunCommand itself

@@ -21,6 +21,7 @@ enum ControlId : int {
     kTextFolderBrowse = 1019,
     kCharLengthEdit = 1034,
     kStartNumberEdit = 1035,
+    kPdfChaptersCheck = 1042,  // "Mark chapters from the PDF's outline"
 };
 
 // The jobs, in the order of their busy flags.
@@ -40,6 +41,9 @@ class JobHost {
     virtual ~JobHost() = default;
     // The window text of a control, read through the GUI thread.
     virtual std::u16string ReadControlText(int controlId) = 0;
+    // Whether a check box is on, read through the GUI thread; a host without the box
+    // has it off.
+    virtual bool IsChecked(int /*controlId*/) { return false; }
     // Save-direction data exchange through the GUI thread; false if a field failed.
     virtual bool SaveData() = 0;
     // Opens the voice settings dialog and returns when it has been closed.

@@ -20,7 +20,9 @@ namespace sonoleaf {
 void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string outputFolder,
                                          std::int32_t charLength, bool resume) {
     const std::u16string stem = text::FileStem(textPath);
-    const ProfileCopy profile = TakeProfile();  // one voice and audio type for the whole run
+    const SourceBook book = ReadSourceBook(textPath);
+    ProfileCopy profile = TakeProfile();  // one voice and audio type for the whole run
+    profile.language = book.language;
     const std::u16string extension = AudioExtension(profile.audioType);
     std::int64_t fileNumber = 0;
     std::int64_t total = 0;  // the chunks the file's size makes, for the track numbers
@@ -45,7 +47,7 @@ void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string
         if (lengthListRunning) {
             renders.Render(
                 fileNumber, std::move(chunk), std::move(path),
-                ListFileTags(stem, fileNumber, total),
+                ListFileTags(stem, fileNumber, total, book),
                 stem + (stem.empty() ? u"" : u" ") + text::ToWide(std::to_string(fileNumber)));
         }
         chunk.clear();

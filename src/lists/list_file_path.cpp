@@ -36,12 +36,13 @@ std::u16string ListFilePath(std::u16string_view folder, std::u16string_view stem
 }
 
 speech_service::FileTags ListFileTags(std::u16string_view stem, std::int64_t number,
-                                      std::int64_t total) {
+                                      std::int64_t total, const SourceBook& book) {
     speech_service::FileTags tags;
     tags.title = std::u16string(stem) + (stem.empty() ? u"" : u" ") + Digits(number);
     tags.album = stem;
     tags.track = Digits(number);
     if (total >= number) tags.track += u"/" + Digits(total);
+    TagWithBook(tags, book);
     return tags;
 }
 

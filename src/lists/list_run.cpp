@@ -1,9 +1,9 @@
 #include "lists/list_run.h"
 
 #include "platform/speech/synthesis_engine.h"
-#include "platform/text/book_metadata.h"
 #include "platform/text/output_names.h"
 #include "platform/text/text_convert.h"
+#include "speech/source_book.h"
 
 namespace sonoleaf {
 namespace {
@@ -16,13 +16,10 @@ constexpr std::int64_t kChapterPause = ss::kSampleRate;
 ss::AudiobookTags BookTags(const std::u16string& textPath, const std::u16string& stem,
                            const std::u16string& voice) {
     ss::AudiobookTags tags;
-    tags.title = stem;
-    if (const auto book = text::ReadBookMetadataBeside(text::ToNarrow(textPath))) {
-        if (!book->title.empty()) tags.title = book->title;
-        for (const std::u16string& author : book->authors)
-            tags.artist += (tags.artist.empty() ? u"" : u", ") + author;
-        tags.coverPath = book->coverPath;
-    }
+    const SourceBook book = ReadSourceBook(textPath);
+    tags.title = book.title.empty() ? stem : book.title;
+    tags.artist = book.authors;
+    tags.coverPath = book.coverPath;
     tags.album = tags.title;
     if (!voice.empty()) tags.comment = u"Read by " + voice;
     return tags;
@@ -52,7 +49,10 @@ bool HasUnfinishedRun(const ListKey& key) {
 bool OfferToResume(SpeechJobHost& host, const std::u16string& textPath,
                    const std::u16string& folder, const std::string& numbers) {
     SpeechEngine& engine = host.Engine();
-    return HasUnfinishedRun(ListKeyFor(engine, engine.TakeProfile(), textPath, folder, numbers)) &&
+    // The profile the list will run with: read in its book's language.
+    ProfileCopy profile = engine.TakeProfile();
+    profile.language = ReadSourceBook(textPath).language;
+    return HasUnfinishedRun(ListKeyFor(engine, profile, textPath, folder, numbers)) &&
            host.Ask(kResumeQuestion);
 }
 

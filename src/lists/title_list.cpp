@@ -42,7 +42,9 @@ void SpeechEngine::MakeAudioListByTitles(std::u16string textPath, std::u16string
     }
 
     const std::u16string stem = text::FileStem(textPath);
-    const ProfileCopy profile = TakeProfile();  // one voice and audio type for the whole run
+    const SourceBook book = ReadSourceBook(textPath);
+    ProfileCopy profile = TakeProfile();  // one voice and audio type for the whole run
+    profile.language = book.language;
     const std::u16string extension = AudioExtension(profile.audioType);
     std::int64_t fileNumber = startNumber;
     const std::int64_t lastNumber = startNumber + CountTitlePairs(bytes) - 1;
@@ -56,7 +58,7 @@ void SpeechEngine::MakeAudioListByTitles(std::u16string textPath, std::u16string
     while (const std::optional<TitlePair> pair = FindTitlePair(bytes, position)) {
         if (!titleListRunning) break;
         std::u16string path = ListFilePath(outputFolder, stem, fileNumber, extension);
-        speech_service::FileTags tags = ListFileTags(stem, fileNumber, lastNumber);
+        speech_service::FileTags tags = ListFileTags(stem, fileNumber, lastNumber, book);
         ++fileNumber;
         // An empty passage writes no file, but its number is used up all the same.
         const std::string_view passage = std::string_view(bytes).substr(

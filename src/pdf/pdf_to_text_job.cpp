@@ -3,10 +3,13 @@
 #include <string>
 #include <utility>
 
+#include "book/book_import.h"
 #include "jobs/alert.h"
+#include "pdf/book_to_text.h"
 #include "pdf/pdf_job.h"
 #include "pdf/pdf_to_text.h"
 #include "platform/text/progress.h"
+#include "platform/text/text_convert.h"
 
 namespace sonoleaf {
 
@@ -21,7 +24,13 @@ void PdfToTextJob(JobHost& host) {
         ShowAlert("You have to give both input and output path");
     } else {
         progress::SetTotal(0, progress::Unit::Busy);  // the converter tells no progress
-        ConvertPdfToText(std::move(pdfPath), std::move(folder));
+        // An EPUB, or chapters asked for, go through the book import; a PDF without
+        // them is converted exactly as it always was.
+        if (host.IsChecked(kPdfChaptersCheck) || book::IsEpub(text::ToNarrow(pdfPath))) {
+            ConvertBookToText(std::move(pdfPath), std::move(folder));
+        } else {
+            ConvertPdfToText(std::move(pdfPath), std::move(folder));
+        }
     }
     busy = 0;
 }

@@ -111,7 +111,8 @@ std::string EncodeWork(const FileWork& work) {
         .Text(work.tags.title)
         .Text(work.tags.album)
         .Text(work.tags.track)
-        .Text(work.tags.comment);
+        .Text(work.tags.comment)
+        .Text(work.tags.artist);
     return writer.Frame(kWork);
 }
 
@@ -122,7 +123,8 @@ std::optional<FileWork> DecodeWork(std::string_view body) {
     if (reader.U32(work.id) && reader.Text(voice.name) && reader.I32(voice.volume) &&
         reader.I32(voice.rate) && reader.Text(work.text) && reader.Text(work.outputPath) &&
         reader.Text(work.tags.title) && reader.Text(work.tags.album) &&
-        reader.Text(work.tags.track) && reader.Text(work.tags.comment))
+        reader.Text(work.tags.track) && reader.Text(work.tags.comment) &&
+        reader.Text(work.tags.artist))
         return work;
     return std::nullopt;
 }

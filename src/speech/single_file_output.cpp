@@ -1,4 +1,5 @@
 #include "platform/text/output_names.h"
+#include "speech/source_book.h"
 #include "speech/speech_engine.h"
 
 namespace sonoleaf {
@@ -25,10 +26,13 @@ void SpeechEngine::MakeAudioFromText(std::u16string text, std::u16string folder)
 }
 
 void SpeechEngine::MakeAudioFromTextFile(std::u16string sourcePath, std::u16string folder) {
-    const ProfileCopy profile = TakeProfile();
+    const SourceBook book = ReadSourceBook(sourcePath);
+    ProfileCopy profile = TakeProfile();
+    profile.language = book.language;
     speech_service::FileTags tags;
     tags.title = text::OutputBaseName(sourcePath);
     tags.album = text::FileStem(sourcePath);
+    TagWithBook(tags, book);
     const std::u16string outputPath =
         InFolder(folder, tags.title + AudioExtension(profile.audioType));
     RenderFileWith(profile, std::move(sourcePath), outputPath, std::move(tags));

@@ -13,6 +13,7 @@
 #include "platform/text/text_convert.h"
 #include "render/render_pool.h"
 #include "render/render_segments.h"
+#include "speech/source_book.h"
 
 namespace sonoleaf {
 
@@ -47,6 +48,32 @@ std::shared_ptr<ss::VoiceToken> TokenNamed(ss::TokenEnumeration& tokens, const s
     return first;
 }
 
+// The primary language subtag, in lower case: "de" for "de-DE".
+std::u16string PrimaryLanguage(std::u16string_view tag) {
+    std::u16string primary(tag.substr(0, tag.find_first_of(u"-_")));
+    for (char16_t& c : primary)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    return primary;
+}
+
+// `first` when it speaks `language`, else the first token of `tokens` (from the
+// second on) that speaks it with the gender asked for; `first` when none does.
+std::shared_ptr<ss::VoiceToken> TokenSpeaking(ss::TokenEnumeration& tokens,
+                                              const std::u16string& language, std::int32_t gender,
+                                              std::shared_ptr<ss::VoiceToken> first) {
+    const std::u16string wanted = PrimaryLanguage(language);
+    if (!first || wanted.empty() || PrimaryLanguage(first->Attribute(u"Language")) == wanted)
+        return first;
+    const std::u16string genderName = gender == Male ? u"Male" : gender == Female ? u"Female" : u"";
+    std::shared_ptr<ss::VoiceToken> token;
+    while (tokens.Next(1, token, nullptr) == ss::kOk && token) {
+        if (PrimaryLanguage(token->Attribute(u"Language")) == wanted &&
+            (genderName.empty() || token->Attribute(u"Gender") == genderName))
+            return token;
+    }
+    return first;
+}
+
 // One operation's voice: created into the operation's set of live voices (so that
 // Stop reaches it), given the operation's volume, speed and gender, and released by
 // the destructor whatever happened.
@@ -62,8 +89,8 @@ class OperationVoice {
         // Their results are not looked at: the service keeps its own values then.
         voice_->SetVolume(static_cast<std::uint16_t>(profile.volume));
         voice_->SetRate(profile.speed);
-        result_ =
-            engine.SelectVoiceByGender(*voice_, profile.voiceGender, &name_, profile.voiceName);
+        result_ = engine.SelectVoiceByGender(*voice_, profile.voiceGender, &name_,
+                                             profile.voiceName, profile.language);
     }
     ~OperationVoice() {
         registration_.reset();
@@ -179,11 +206,11 @@ void SpeechEngine::SetVoiceName(std::u16string name) {
 
 ProfileCopy SpeechEngine::TakeProfile() const {
     std::lock_guard lock(profileMutex_);
-    return {voiceGender.load(), audioType.load(), volume.load(), speed.load(), voiceName_};
+    return {voiceGender.load(), audioType.load(), volume.load(), speed.load(), voiceName_, {}};
 }
 
 std::shared_ptr<ss::VoiceToken> SpeechEngine::ChooseToken(
-    std::int32_t gender, const std::u16string& preferredName,
+    std::int32_t gender, const std::u16string& preferredName, const std::u16string& language,
     std::unique_ptr<ss::TokenEnumeration>& tokens, HResult& hr) {
     std::unique_ptr<ss::TokenCategory> category;
     hr = service_->CreateTokenCategory(category);
@@ -195,17 +222,23 @@ std::shared_ptr<ss::VoiceToken> SpeechEngine::ChooseToken(
     // The first token; with none it stays null and the service's default voice speaks.
     std::shared_ptr<ss::VoiceToken> token;
     if (ss::Succeeded(hr)) hr = tokens->Next(1, token, nullptr);
-    if (ss::Succeeded(hr) && !preferredName.empty())
+    // A voice chosen by its Name reads whatever the book's language.
+    if (ss::Succeeded(hr) && !preferredName.empty()) {
         token = TokenNamed(*tokens, preferredName, token);
+    } else if (ss::Succeeded(hr)) {
+        token = TokenSpeaking(*tokens, language, gender, token);
+    }
     return token;
 }
 
 HResult SpeechEngine::SelectVoiceByGender(ss::Voice& voice, std::int32_t gender,
                                           std::u16string* voiceName,
-                                          const std::u16string& preferredName) {
+                                          const std::u16string& preferredName,
+                                          const std::u16string& language) {
     HResult hr = ss::kOk;
     std::unique_ptr<ss::TokenEnumeration> tokens;
-    std::shared_ptr<ss::VoiceToken> token = ChooseToken(gender, preferredName, tokens, hr);
+    std::shared_ptr<ss::VoiceToken> token =
+        ChooseToken(gender, preferredName, language, tokens, hr);
     if (ss::Succeeded(hr)) hr = voice.SetVoice(token);
     if (voiceName != nullptr) *voiceName = token ? token->Attribute(u"Name") : std::u16string();
     tokens.reset();
@@ -230,7 +263,9 @@ RenderResult SpeechEngine::RenderTextWith(const ProfileCopy& profile, std::u16st
 }
 
 HResult SpeechEngine::SpeakTextFile(std::u16string path) {
-    OperationVoice voice(*this, fileSpeakVoice, TakeProfile());
+    ProfileCopy profile = TakeProfile();
+    profile.language = ReadSourceBook(path).language;
+    OperationVoice voice(*this, fileSpeakVoice, profile);
     HResult hr = voice.Result();
     if (ss::Succeeded(hr)) hr = voice->SetOutput(nullptr, true);
     if (ss::Succeeded(hr)) hr = voice->Speak(path, ss::kSpeakIsFileName, nullptr);
@@ -243,18 +278,22 @@ render::VoiceChoice SpeechEngine::ChooseVoice(const ProfileCopy& profile) {
     choice.rate = profile.speed;
     HResult hr = ss::kOk;
     std::unique_ptr<ss::TokenEnumeration> tokens;
-    if (const auto token = ChooseToken(profile.voiceGender, profile.voiceName, tokens, hr))
+    if (const auto token =
+            ChooseToken(profile.voiceGender, profile.voiceName, profile.language, tokens, hr))
         choice.name = token->Attribute(u"Name");
     return choice;
 }
 
 RenderResult SpeechEngine::RenderTextFileToFile(std::u16string sourcePath,
                                                 std::u16string outputPath) {
+    const SourceBook book = ReadSourceBook(sourcePath);
+    ProfileCopy profile = TakeProfile();
+    profile.language = book.language;
     ss::FileTags tags;
     tags.title = text::FileStem(outputPath);
     tags.album = text::FileStem(sourcePath);
-    return RenderFileWith(TakeProfile(), std::move(sourcePath), std::move(outputPath),
-                          std::move(tags));
+    TagWithBook(tags, book);
+    return RenderFileWith(profile, std::move(sourcePath), std::move(outputPath), std::move(tags));
 }
 
 RenderResult SpeechEngine::RenderFileWith(const ProfileCopy& profile, std::u16string sourcePath,

@@ -30,6 +30,9 @@ struct ProfileCopy {
     std::int32_t speed = 0;
     // The Name of the voice to read with; empty (the window's case) picks by gender.
     std::u16string voiceName;
+    // The language of the book being read (BCP 47, from its metadata); empty when not
+    // known. A voice picked by gender then speaks it when one of that gender can.
+    std::u16string language;
 };
 
 class SpeechEngine {
@@ -59,10 +62,12 @@ class SpeechEngine {
     ProfileCopy TakeProfile() const;
     // The voice lookup by gender on `voice`; the result of the last step that ran.
     // `voiceName`, when given, receives the Name of the token chosen (empty for none).
-    // A token whose Name is `preferredName` is chosen before any other.
+    // A token whose Name is `preferredName` is chosen before any other; without one, a
+    // token of the gender that speaks `language` before one that speaks another.
     speech_service::HResult SelectVoiceByGender(speech_service::Voice& voice, std::int32_t gender,
                                                 std::u16string* voiceName = nullptr,
-                                                const std::u16string& preferredName = {});
+                                                const std::u16string& preferredName = {},
+                                                const std::u16string& language = {});
 
     // An empty text renders nothing and returns NothingToSay.
     RenderResult RenderTextToFile(std::u16string text, std::u16string outputPath, bool announce);
@@ -109,7 +114,7 @@ class SpeechEngine {
     // The voice lookup's steps up to the token chosen (null: the default voice).
     // `tokens` keeps the enumeration until the caller has used the token.
     std::shared_ptr<speech_service::VoiceToken> ChooseToken(
-        std::int32_t gender, const std::u16string& preferredName,
+        std::int32_t gender, const std::u16string& preferredName, const std::u16string& language,
         std::unique_ptr<speech_service::TokenEnumeration>& tokens, speech_service::HResult& hr);
     // RenderTextToFile with the profile and the tags of the operation it is part of.
     RenderResult RenderTextWith(const ProfileCopy& profile, std::u16string text,

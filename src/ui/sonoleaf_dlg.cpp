@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "jobs/alert.h"
+#include "book/book_import.h"
 #include "jobs/voice_setting_job.h"
 #include "lists/list_jobs.h"
 #include "pdf/pdf_job.h"
@@ -155,6 +156,12 @@ CSonoleafDlg::~CSonoleafDlg() {
 void CSonoleafDlg::BindControls() {
     typedTextEdit = ControlAs<dialogs::MultiLineEdit>(kTypedTextEdit);
     pdfSourceBrowse = ControlAs<dialogs::BrowseEdit>(kPdfSourceBrowse);
+    if (pdfSourceBrowse) {
+        QStringList filters;
+        for (const std::string_view filter : book::kSourceFileFilters)
+            filters << QString::fromUtf8(filter.data(), static_cast<qsizetype>(filter.size()));
+        pdfSourceBrowse->SetNameFilters(filters);
+    }
     textFolderBrowse = ControlAs<dialogs::BrowseEdit>(kTextFolderBrowse);
     textSourceBrowse = ControlAs<dialogs::BrowseEdit>(kTextSourceBrowse);
     audioFolderBrowse = ControlAs<dialogs::BrowseEdit>(kAudioFolderBrowse);
@@ -199,6 +206,14 @@ std::u16string CSonoleafDlg::ReadControlText(int controlId) {
         }
     });
     return text;
+}
+
+bool CSonoleafDlg::IsChecked(int controlId) {
+    bool checked = false;
+    dialogs::RunOnGuiThread([&] {
+        if (const auto* box = ControlAs<QAbstractButton>(controlId)) checked = box->isChecked();
+    });
+    return checked;
 }
 
 bool CSonoleafDlg::SaveData() {

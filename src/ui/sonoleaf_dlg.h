@@ -46,6 +46,7 @@ class CSonoleafDlg : public dialogs::TemplateDialog, public SpeechJobHost {
 
     // JobHost: reached from job threads; the widgets are touched on the GUI thread.
     std::u16string ReadControlText(int controlId) override;
+    bool IsChecked(int controlId) override;
     bool SaveData() override;
     void ShowVoiceSettingDialog() override;
     VoiceProfile& Profile() override;

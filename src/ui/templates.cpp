@@ -58,6 +58,8 @@ const DialogTemplate& MainWindowTemplate() {
             {kAudioFolderBrowse, ControlKind::BrowseFolderEdit, "", 287, 99, 312, 14, kTabStop},
             {kPdfSourceBrowse, ControlKind::BrowseFileEdit, "", 21, 50, 216, 14, kTabStop},
             {kTextFolderBrowse, ControlKind::BrowseFolderEdit, "", 23, 110, 216, 14, kTabStop},
+            {kPdfChaptersCheck, ControlKind::CheckBox, "Mark chapters from the PDF's outline", 23,
+             130, 170, 10, kTabStop},
             {kNoId, ControlKind::Static, "Set Voice Setting :", 287, 41, 84, 8},
             {kVoiceSettingButton, ControlKind::PushButton, "Voice Setting", 366, 38, 80, 14,
              kTabStop},

@@ -15,7 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include "book/outline_pdf.h"
 #include "pdf/minimal_pdf.h"
+#include "platform/text/book_metadata.h"
 #include "platform/text/text_convert.h"
 #include "speech/speech_engine.h"
 #include "support/audio_file_check.h"
@@ -129,6 +131,7 @@ TEST_F(CliTest, UsageErrorsHelpAndVersion) {
         {{"render", "--voice"}, 2, "err", "Missing value after '--voice'"},
         {{"render", "--loud", "IN", "OUT"}, 2, "err", "Unknown option 'loud'"},
         {{"render", "--length", "5", "IN", "OUT"}, 2, "err", "go with list only"},
+        {{"render", "--chapters", "IN", "OUT"}, 2, "err", "--chapters goes with pdf"},
         {{"list", "IN", "OUT"}, 2, "err", "either --length N or --titles"},
         {{"list", "--length", "5", "--titles", "IN", "OUT"}, 2, "err", "either --length"},
         {{"list", "--length", "5", "--start", "2", "IN", "OUT"}, 2, "err", "--titles only"},
@@ -402,6 +405,19 @@ TEST_F(CliTest, PdfConvertsOrTellsTheFileFailed) {
     EXPECT_NE(bad.err.find(": This File is Encrypted"), std::string::npos) << bad.err;
 }
 
+// --chapters is the window's check box; a voice chosen by its Name reads a German book.
+TEST_F(CliTest, ChaptersAndAVoiceByNameForABook) {
+    const fs::path out = Folder("out");
+    const fs::path pdf =
+        Write("paper.pdf", OutlinePdfWriter().Write({{"One", "a"}}, {{"One", 1, {}}}, "T", "A"));
+    EXPECT_EQ(RunCli({"pdf", "--chapters", pdf.string(), out.string()}).status, 0);
+    EXPECT_TRUE(Bytes(out / "paper.txt").starts_with("<title>One\n"));
+    std::ofstream(out / "paper.opf") << text::BookMetadataOpf({u"T", {}, u"de", {}}, {});
+    const std::string named = "eSpeak NG English (Great Britain) Male";  // its file is not "en-gb"
+    RunCli({"render", "--voice", named, (out / "paper.txt").string(), out.string()});
+    EXPECT_EQ(ReadId3Texts(out / "paper.mp3")["COMM"], "Read by " + named);
+}
+
 // A failure the window reports in its box is a line on standard error and status 1,
 // also when speech could not reach a sound output.
 TEST_F(CliTest, FailuresGoToStandardErrorWithStatusOne) {
@@ -411,6 +427,7 @@ TEST_F(CliTest, FailuresGoToStandardErrorWithStatusOne) {
         {{"list", "--titles", source.string(), out.string()},
          "There is no <title>...</title> tag found"},
         {{"speak", source.string()}, "The text could not be spoken:\nNo sound output could be"},
+        {{"pdf", Write("bad.epub", "no").string(), out.string()}, " is not a readable EPUB: "},
     };
     for (const auto& [arguments, failure] : cases) {
         const CliResult result = RunCli(arguments);

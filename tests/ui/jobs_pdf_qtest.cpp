@@ -2,13 +2,14 @@
 // with the real pdftotext to a text file named after it; the converter is taken from
 // the current directory before PATH and gets both paths whole; only a converter that
 // ends with status 0 and leaves the file counts as success; and the busy flag stays
-// set while the result message is open.
+// set while the result message is open. Books (fixture test_books) go on into a list.
 
 #include <QByteArray>
 #include <QFont>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QProcess>
 #include <QTest>
 #include <csignal>
 #include <ctime>
@@ -18,7 +19,12 @@
 #include <signal.h>
 #include <sys/types.h>
 
+#include "book/book_import.h"
+#include "book/outline_pdf.h"
+#include "lists/title_scan.h"
+#include "pdf/minimal_pdf.h"
 #include "platform/process/run_program.h"
+#include "speech/speech_engine.h"
 #include "support/gui_test_base.h"
 #include "support/temp_dir.h"
 #include "ui/control_ids.h"
@@ -429,6 +435,85 @@ class JobsPdfTest : public GuiTestBase {
         FOLLOW_ALERT(message, w.pdfToTextBusy, 1);
         EXPECT_RUN_ENDED(w, w.pdfToTextBusy);
         QVERIFY(!fs::exists(log));
+    }
+
+    // An EPUB, or a PDF with the box on: the messages (of the first, its start), then
+    // "chapters|first one's title|album|reader" of the text and of a list of three.
+    void books_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("box");
+        QTest::addColumn<QString>("messages");
+        QTest::addColumn<QString>("book");  // chapters -1: nothing is left
+        const auto bytes = [](const std::string& b) { return QByteArray::fromStdString(b); };
+        const std::string books = qEnvironmentVariable("SONOLEAF_TEST_BOOKS").toStdString();
+        const QString saved = QString(kSavedTo) + "\"%2\"", unread = "\"%1\" is not a readable ";
+        QTest::newRow("English")
+            << "eng.epub" << bytes(ReadBytes(books + "/eng.epub")) << false << saved
+            << "22|Calibre Quick Start Guide|Quick Start Guide|Flite rms (US English) Male";
+        QTest::newRow("German") << "deu.epub" << bytes(ReadBytes(books + "/deu.epub")) << false
+                                << saved
+                                << "22|Calibre Kurzanleitung|Kurzanleitung|eSpeak NG German Male";
+        QTest::newRow("outline") << "book.pdf"
+                                 << bytes(OutlinePdfWriter().Write({{"Front"}, {"One", "a"}},
+                                                                   {{"One", 2, {}}}, "Book", "A"))
+                                 << true << saved << "2|Book";
+        QTest::newRow("no outline") << "book.pdf" << bytes(MinimalPdf("Hi")) << true
+                                    << saved + "|" + book::kNoOutlineMessage << "0";
+        QTest::newRow("not an EPUB")
+            << "book.epub" << QByteArray("no") << false << unread + "EPUB: "
+            << "-1";
+        QTest::newRow("not a PDF") << "book.pdf" << QByteArray("no") << true << unread + "PDF: "
+                                   << "-1";
+    }
+    void books() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, box);
+        QFETCH(QString, messages);
+        QFETCH(QString, book);
+        qputenv("LC_ALL", "C.UTF-8");  // the book's language picks the voice, not the user's
+        TempDir in, out;
+        const QString source = Q(in.Path()) + "/" + name;
+        WriteBytes(source.toStdString(), bytes.toStdString());
+        const fs::path text = out.Path() / (name.section('.', 0, 0) + ".txt").toStdString();
+        CSonoleafDlg& w = OpenWindow(SystemSpeech());
+        w.speechEngine->EnableRenderHelpers(2);  // as the program does
+        if (box) Click(*FindControl(w, kPdfChaptersCheck));
+        const QStringList shown{Convert(w, source, Q(out.Path()))};
+        const QStringList expected =
+            messages.replace("%1", source).replace("%2", Q(text)).split('|');
+        QVERIFY2(shown[0].startsWith(expected[0]), qPrintable(shown[0]));
+        for (const QString& message : shown + expected.mid(1))
+            FOLLOW_ALERT(message, w.pdfToTextBusy, 1);
+        EXPECT_RUN_ENDED(w, w.pdfToTextBusy);
+        const int chapters = book.section('|', 0, 0).toInt();
+        // Text, OPF and cover; a failure leaves nothing.
+        QCOMPARE(FileNames(out.Path()).size(), chapters < 0 ? 0 : name.endsWith("epub") ? 3 : 2);
+        if (chapters < 0) return;
+        const std::string whole = ReadBytes(text);
+        const std::vector<TitlePair> pairs = ScanTitlePairs(whole);
+        QCOMPARE(static_cast<int>(pairs.size()), chapters);
+        QVERIFY(!chapters || whole.substr(pairs[0].passageBegin)
+                                 .starts_with(book.section('|', 1, 1).toStdString() + "\n"));
+        if (book.count('|') < 3) return;
+        WriteBytes(text, whole.substr(0, pairs[2].passageEnd + kClosingTitleTag.size()));
+        SetField(w, kTextSourceBrowse, Q(text));
+        SetField(w, kAudioFolderBrowse, Q(out.Path()));
+        Click(*FindControl(w, ui::kTitleListButton));
+        FOLLOW_ALERT("Audio list by given <title>...</title> tag completed", w.titleListBusy, 1);
+        FOLLOW_ALERT("Text File to Audio List By given Titles Operation Ended", w.titleListBusy, 0);
+        QCOMPARE(AudioFilesIn(out.Path()).size(), std::size_t{3});
+        for (const QString k : {"1", "2", "3"}) {
+            QProcess probe;
+            probe.start("ffprobe",
+                        {"-v", "error", "-show_entries", "format_tags=album,artist,track,comment",
+                         "-of", "csv=p=0", Q(text).chopped(4) + "_" + k + ".mp3"});
+            probe.waitForFinished();
+            QCOMPARE(QString(probe.readAllStandardOutput()),
+                     book.section('|', 2, 2) + ",John Schember," + k + "/3,Read by " +
+                         book.section('|', 3) + "\n");
+        }
     }
 };
 

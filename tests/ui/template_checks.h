@@ -2,6 +2,7 @@
 // Compares a built dialog with an expected template table, one control at a time.
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -62,6 +63,8 @@ inline bool IsKind(const QWidget& w, Kind kind) {
             return qobject_cast<const QGroupBox*>(&w) != nullptr;
         case Kind::Radio:
             return qobject_cast<const QRadioButton*>(&w) != nullptr;
+        case Kind::CheckBox:
+            return qobject_cast<const QCheckBox*>(&w) != nullptr;
         case Kind::Trackbar: {
             const auto* s = qobject_cast<const QSlider*>(&w);
             return s != nullptr && s->orientation() == Qt::Horizontal &&

@@ -19,7 +19,8 @@ enum class Kind {
     Icon,
     Group,
     Radio,
-    Trackbar
+    Trackbar,
+    CheckBox
 };
 
 struct ExpectedControl {
@@ -54,6 +55,8 @@ inline const std::vector<ExpectedControl>& MainWindowControls() {
         {1017, Kind::BrowseFolder, "", 287, 99, 312, 14, "Path of Destination Folder"},
         {1018, Kind::BrowseFile, "", 21, 50, 216, 14, "Path of Source PDF file"},
         {1019, Kind::BrowseFolder, "", 23, 110, 216, 14, "Path of Destination Folder to save Text"},
+        {1042, Kind::CheckBox, "Mark chapters from the PDF's outline", 23, 130, 170, 10,
+         "Mark chapters from the PDF's outline"},
         {-1, Kind::Static, "Set Voice Setting :", 287, 41, 84, 8, "Set Voice Setting :"},
         {1004, Kind::Button, "Voice Setting", 366, 38, 80, 14, "Voice Setting"},
         {1033, Kind::Button, "Stop TTS Process", 451, 39, 73, 14, "Stop TTS Process"},

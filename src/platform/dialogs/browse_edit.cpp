@@ -32,7 +32,11 @@ void BrowseEdit::Browse() {
     if (!start.isEmpty() && QFileInfo(start).isDir()) picker.setDirectory(start);
     if (mode_ == Mode::File) {
         picker.setFileMode(QFileDialog::ExistingFile);
-        picker.setNameFilter(tr("All Files (*)"));
+        if (nameFilters_.isEmpty()) {
+            picker.setNameFilter(tr("All Files (*)"));
+        } else {
+            picker.setNameFilters(nameFilters_);
+        }
         picker.setWindowTitle(tr("Open"));
         if (current.isFile()) picker.selectFile(current.absoluteFilePath());
     } else {

@@ -1,6 +1,7 @@
 #include "platform/dialogs/control_builder.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -92,6 +93,8 @@ QWidget* Create(const ControlSpec& control, QWidget& parent, const IconLookup& i
             slider->setTickPosition(QSlider::NoTicks);
             return slider;
         }
+        case ControlKind::CheckBox:
+            return new QCheckBox(Text(control), &parent);
     }
     return nullptr;
 }

@@ -25,6 +25,7 @@ enum class ControlKind {
     GroupBox,
     RadioButton,
     Trackbar,  // horizontal, no tick marks
+    CheckBox,  // two states, off at first
 };
 
 enum Style : unsigned {

@@ -11,6 +11,9 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/speech/locale_language.h"
 #include "platform/speech/noise_lock.h"
@@ -42,9 +45,25 @@ int OnSamples(short* wave, int count, espeak_EVENT* /*events*/) {
 }
 
 struct LanguageVoice {
-    std::string language;  // eSpeak NG's code, e.g. "en-us"
-    std::string name;      // e.g. "English (America)"
+    std::string language;    // eSpeak NG's code, e.g. "en-us"
+    std::string name;        // e.g. "English (America)"
+    std::string identifier;  // its file, e.g. "gmw/en-US": what selects it by name
 };
+
+bool IsMbrola(const espeak_VOICE& voice) {
+    // MBROLA voices need a separate synthesizer and another rate.
+    return std::string_view(voice.identifier ? voice.identifier : "").starts_with("mb/");
+}
+
+// The voice as offered, or false for one that cannot be: no language, no name, MBROLA.
+bool AsLanguageVoice(const espeak_VOICE& voice, LanguageVoice& found) {
+    if (voice.languages == nullptr || voice.languages[0] == '\0' || voice.name == nullptr ||
+        voice.identifier == nullptr || IsMbrola(voice))
+        return false;
+    // The list of languages starts with a priority byte.
+    found = {voice.languages + 1, voice.name, voice.identifier};
+    return true;
+}
 
 std::string PrimarySubtag(std::string_view tag) {
     return std::string(tag.substr(0, tag.find('-')));
@@ -56,15 +75,10 @@ bool FindLanguageVoice(const std::string& tag, LanguageVoice& found) {
     wanted.languages = tag.c_str();
     const espeak_VOICE** voices = espeak_ListVoices(&wanted);
     for (; voices != nullptr && *voices != nullptr; ++voices) {
-        const espeak_VOICE& voice = **voices;
-        if (voice.languages == nullptr || voice.languages[0] == '\0' || voice.name == nullptr)
-            continue;
-        // The list of languages starts with a priority byte.
-        const std::string language = voice.languages + 1;
-        if (PrimarySubtag(language) != PrimarySubtag(tag)) continue;
-        if (std::string_view(voice.identifier ? voice.identifier : "").starts_with("mb/"))
-            continue;  // MBROLA voices need a separate synthesizer and another rate
-        found = {language, voice.name};
+        LanguageVoice voice;
+        if (!AsLanguageVoice(**voices, voice)) continue;
+        if (PrimarySubtag(voice.language) != PrimarySubtag(tag)) continue;
+        found = std::move(voice);
         return true;
     }
     return false;
@@ -171,23 +185,35 @@ class Espeak final : public SynthesisEngine {
             std::clamp(wpm, double{espeakRATE_MINIMUM}, 3.0 * espeakRATE_NORMAL));
     }
 
+    // The best voices for the user's language and English first, as before, then one
+    // for every other language of the data, so that a book in any of them finds its
+    // voice. Each is selected by its file's identifier: a language code such as "en-gb"
+    // need not name a voice file.
     void ListOfferedVoices() {
+        std::vector<LanguageVoice> offered;
         std::vector<std::string> tags;
         if (const std::string user = UserLanguageTag(); !user.empty()) tags.push_back(user);
         tags.push_back("en-us");
         tags.push_back("en");
-        std::vector<std::string> languages;
         for (const std::string& tag : tags) {
             LanguageVoice voice;
-            if (!FindLanguageVoice(tag, voice)) continue;
+            if (FindLanguageVoice(tag, voice)) offered.push_back(std::move(voice));
+        }
+        for (const espeak_VOICE** all = espeak_ListVoices(nullptr); all != nullptr && *all; ++all) {
+            LanguageVoice voice;
+            if (AsLanguageVoice(**all, voice)) offered.push_back(std::move(voice));
+        }
+        std::vector<std::string> languages;
+        for (const LanguageVoice& voice : offered) {
             if (std::find(languages.begin(), languages.end(), voice.language) != languages.end())
                 continue;
             languages.push_back(voice.language);
             const std::u16string language = text::ToWide(voice.language);
             const std::u16string name = u"eSpeak NG " + text::ToWide(voice.name);
-            voices_.push_back({voice.language + kMaleVariant, name + u" Male", u"Male", language});
             voices_.push_back(
-                {voice.language + kFemaleVariant, name + u" Female", u"Female", language});
+                {voice.identifier + kMaleVariant, name + u" Male", u"Male", language});
+            voices_.push_back(
+                {voice.identifier + kFemaleVariant, name + u" Female", u"Female", language});
         }
     }
 

@@ -176,6 +176,7 @@ HResult SoundFileStream::SetTags(const FileTags& tags) {
     if (wroteSamples_) return kFail;  // the ID3v2 tag goes before the first frame
     const std::pair<int, const std::u16string*> fields[] = {{SF_STR_TITLE, &tags.title},
                                                             {SF_STR_ALBUM, &tags.album},
+                                                            {SF_STR_ARTIST, &tags.artist},
                                                             {SF_STR_TRACKNUMBER, &tags.track},
                                                             {SF_STR_COMMENT, &tags.comment}};
     HResult hr = kOk;

@@ -22,19 +22,20 @@ std::vector<RankedVoice> RankVoices(const std::vector<std::vector<EngineVoice>>&
                                     std::string_view userLanguage) {
     const std::string wanted = PrimarySubtag(userLanguage);
     std::vector<RankedVoice> ranked;
-    std::vector<bool> userLanguageVoice;
+    std::vector<int> tier;  // 0: the user's language, 1: English, 2: any other
     for (std::size_t engine = 0; engine < engineVoices.size(); ++engine) {
         for (const EngineVoice& voice : engineVoices[engine]) {
             ranked.push_back({engine, voice});
-            userLanguageVoice.push_back(PrimarySubtag(text::ToNarrow(voice.language)) == wanted);
+            const std::string language = PrimarySubtag(text::ToNarrow(voice.language));
+            tier.push_back(language == wanted ? 0 : language == "en" ? 1 : 2);
         }
     }
     // Engines already come in order, so a stable partition keeps the rest of the order.
     std::vector<RankedVoice> ordered;
     ordered.reserve(ranked.size());
-    for (const bool first : {true, false}) {
+    for (const int wantedTier : {0, 1, 2}) {
         for (std::size_t i = 0; i < ranked.size(); ++i)
-            if (userLanguageVoice[i] == first) ordered.push_back(ranked[i]);
+            if (tier[i] == wantedTier) ordered.push_back(ranked[i]);
     }
     return ordered;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The order the service offers voices in: the voices of the user's language first,
-// and within one language those of the better-sounding engine first. The first voice
+// then English ones, then those of every other language; within each, those of the
+// better-sounding engine first. The first voice
 // of a gender is the one a profile of that gender reads with.
 
 #include <cstddef>
@@ -18,9 +19,9 @@ struct RankedVoice {
 };
 
 // `engineVoices` holds each engine's voices (best first), engines best first.
-// Voices whose language has the primary subtag of `userLanguage` come first; among
-// the rest, and among those, an earlier engine's voices come before a later one's,
-// each engine's in its own order.
+// Voices whose language has the primary subtag of `userLanguage` come first, English
+// ones next, the rest last; within each of these an earlier engine's voices come
+// before a later one's, each engine's in its own order.
 std::vector<RankedVoice> RankVoices(const std::vector<std::vector<EngineVoice>>& engineVoices,
                                     std::string_view userLanguage);
 
