@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <utility>
 
 #include "platform/speech/audiobook_codec.h"
@@ -29,9 +28,13 @@ bool NameFits(const std::string& path) {
 }
 
 bool ReadWhole(const std::string& path, std::string& bytes) {
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(path, error);
+    if (error) return false;
+    bytes.resize(static_cast<std::size_t>(size));
     std::ifstream in(path, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad() && in.eof();
+    in.read(bytes.data(), static_cast<std::streamsize>(size));
+    return in.gcount() == static_cast<std::streamsize>(size);
 }
 
 }  // namespace

@@ -329,6 +329,30 @@ class JobsLengthListTest : public GuiTestBase {
         QVERIFY(FileNames(out_.Path()).isEmpty());
     }
 
+    // Stopped after its first file, the list asks whether to resume when started again
+    // with the same settings; Yes makes only the missing files.
+    void stoppedListResumesOnYes() {
+        const fs::path source = in_.Path() / "tale.txt";
+        WriteBytes(source, Prose(600).toStdString());
+        CSonoleafDlg& w = Prepare(SystemSpeech(), source, QStringLiteral("200"));
+        Click(*FindControl(w, ui::kLengthListButton));
+        QVERIFY(WaitUntil([&] { return fs::exists(out_.Path() / "tale_1.mp3"); }, kJobWaitMs));
+        Click(*FindControl(w, ui::kStopButton));
+        FOLLOW_ALERT(kDone, w.lengthListBusy, 1);
+        FOLLOW_ALERT(kEnded, w.lengthListBusy, 0);
+        EXPECT_RUN_ENDED(w, w.lengthListBusy);
+        const auto first = fs::last_write_time(out_.Path() / "tale_1.mp3");
+
+        Click(*FindControl(w, ui::kLengthListButton));
+        ANSWER_RESUME(true);
+        FOLLOW_ALERT(kDone, w.lengthListBusy, 1);
+        FOLLOW_ALERT(kEnded, w.lengthListBusy, 0);
+        EXPECT_RUN_ENDED(w, w.lengthListBusy);
+        QCOMPARE(FileNames(out_.Path()), (QStringList{"tale_1.mp3", "tale_2.mp3", "tale_3.mp3"}));
+        QCOMPARE(fs::last_write_time(out_.Path() / "tale_1.mp3"), first);
+        QVERIFY(!fs::exists(out_.Path() / ".tale.sonoleaf-list"));  // whole: the journal went
+    }
+
     // A real rendering stopped midway leaves a complete file, and no further one.
     void realStopLeavesACompleteFile() {
         const fs::path source = in_.Path() / "novel.txt";

@@ -45,6 +45,7 @@ QString Shown(const VoiceSetting& dialog) {
                              : "none")
         .arg(checked(1028)   ? "MP3"
              : checked(1029) ? "WAV"
+             : checked(1030) ? "M4B"
                              : "none");
 }
 
@@ -89,6 +90,14 @@ class VoiceSettingTest : public GuiTestBase {
         QCOMPARE(Shown(dialog), QStringLiteral("80 -2 Female WAV"));
         Click(*FindControl(dialog, 1026));
         QCOMPARE(Shown(dialog), QStringLiteral("80 -2 Male WAV"));
+        // The audiobook is the third choice of the audio type: OK takes it, and the
+        // next opening shows it.
+        Click(*FindControl(dialog, 1030));
+        QCOMPARE(Shown(dialog), QStringLiteral("80 -2 Male M4B"));
+        Click(*FindControl(dialog, 1));
+        QCOMPARE(dialog.audioType.load(), static_cast<int>(M4b));
+        dialog.Open();
+        QCOMPARE(Shown(dialog), QStringLiteral("80 -2 Male M4B"));
     }
 
     void defaults() {

@@ -6,25 +6,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 
 #include "platform/speech/errno_result.h"
+#include "platform/text/durable_file.h"
 
 namespace sonoleaf::speech_service {
-namespace {
-
-// A short name of its own, whatever the length of the destination's name, and
-// hidden, as a file no one should open.
-std::string TemporaryName(const std::filesystem::path& folder) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::random_device random;
-    std::string name = ".sonoleaf-";
-    for (int i = 0; i < 12; ++i) name += kDigits[random() % 16];
-    return (folder / (name + ".part")).string();
-}
-
-}  // namespace
-
 ReplacingFile::ReplacingFile(std::string destination, std::string temporary, int descriptor)
     : destination_(std::move(destination)),
       temporary_(std::move(temporary)),
@@ -41,18 +27,19 @@ HResult ReplacingFile::Create(const std::string& destination,
     if (destination.empty() || !path.has_filename()) return kInvalidArg;
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) return kAccessDenied;
-    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        std::string temporary = TemporaryName(folder);
-        const int descriptor =
-            ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descriptor >= 0) {
-            file.reset(new ReplacingFile(destination, std::move(temporary), descriptor));
-            return kOk;
-        }
-        if (errno != EEXIST) return ResultFromErrno(errno);
+    // Named as every temporary of the program is, so that one a crash left behind is
+    // known for what it is (a list run clears those of its stem).
+    errno = 0;
+    std::string temporary = text::CreateTemporaryBeside(destination);
+    if (temporary.empty()) return errno != 0 ? ResultFromErrno(errno) : kFail;
+    const int descriptor = ::open(temporary.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (descriptor < 0) {
+        const int failure = errno;
+        ::unlink(temporary.c_str());
+        return ResultFromErrno(failure);
     }
-    return kFail;
+    file.reset(new ReplacingFile(destination, std::move(temporary), descriptor));
+    return kOk;
 }
 
 void ReplacingFile::Discard() {

@@ -24,6 +24,7 @@
 #include "platform/text/text_convert.h"
 #include "support/child_process.h"
 #include "support/file_contents.h"
+#include "support/media_probe.h"
 #include "support/temp_dir.h"
 
 namespace sonoleaf::testing {
@@ -34,40 +35,6 @@ namespace ss = speech_service;
 using Samples = std::vector<std::int16_t>;
 
 const ss::WaveFormat kPcmFormat{};  // 22,050 Hz 16-bit mono
-
-std::string Output(const std::string& command) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return out;
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        out.append(buffer, got);
-    ::pclose(pipe);
-    return out;
-}
-
-// ffprobe's account of a file, "format.tags.title" -> "Book".
-std::map<std::string, std::string> Probe(const fs::path& path) {
-    std::map<std::string, std::string> fields;
-    std::istringstream lines(
-        Output("ffprobe -v error -show_chapters -show_format -show_streams "
-               "-of flat '" +
-               path.string() + "'"));
-    for (std::string line; std::getline(lines, line);) {
-        const auto equals = line.find('=');
-        std::string value = line.substr(equals + 1);
-        if (value.size() >= 2 && value.front() == '"') value = value.substr(1, value.size() - 2);
-        fields[line.substr(0, equals)] = value;
-    }
-    return fields;
-}
-
-Samples Decode(const fs::path& path) {
-    const std::string bytes = Output("ffmpeg -v error -i '" + path.string() + "' -f s16le -");
-    Samples samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
-    return samples;
-}
 
 // Whether the box path (e.g. {"moov", "udta", "chpl"}) is in an MP4 file.
 bool HasBox(const std::string& bytes, std::vector<std::string> path, std::size_t at = 0,
@@ -162,8 +129,8 @@ TEST(Audiobook, ChaptersJoinAsIfEncodedInOnePiece) {
         const Samples sound = Sound(noise, static_cast<std::size_t>(total));
         ASSERT_EQ(WriteBook(dir.Path() / "joined.m4b", sound, lengths), ss::kOk);
         ASSERT_EQ(WriteBook(dir.Path() / "whole.m4b", sound, {total}), ss::kOk);
-        const Samples joined = Decode(dir.Path() / "joined.m4b");
-        const Samples whole = Decode(dir.Path() / "whole.m4b");
+        const Samples joined = DecodeSamples(dir.Path() / "joined.m4b");
+        const Samples whole = DecodeSamples(dir.Path() / "whole.m4b");
         // FFmpeg cuts the priming but keeps the last frame's padding.
         ASSERT_GE(joined.size(), sound.size());
         EXPECT_LT(joined.size(), sound.size() + 1024);
@@ -196,8 +163,8 @@ TEST(Audiobook, FileCarriesChaptersTagsAndCoverAsPlayersRead) {
     const Samples sound = Sound(false, 157001);
     for (const char* cover : {"cover.jpg", "cover.png"}) {
         SCOPED_TRACE(cover);
-        Output("ffmpeg -v error -f lavfi -i color=red:s=40x30 -frames:v 1 -y '" +
-               (dir.Path() / cover).string() + "'");
+        CommandOutput("ffmpeg -v error -f lavfi -i color=red:s=40x30 -frames:v 1 -y '" +
+                      (dir.Path() / cover).string() + "'");
         ss::AudiobookTags tags;
         tags.title = tags.album = u"Le Petit Été";
         tags.artist = u"A. Author";
@@ -277,7 +244,7 @@ TEST(Audiobook, StreamWritesOneRenderAsAChapteredBook) {
     EXPECT_NEAR(std::stod(probe["chapters.chapter.1.start_time"]), 28004 / 22050.0, 0.0005);
     EXPECT_EQ(probe.count("chapters.chapter.2.start"), 0u);
     // The sound itself, to the sample: a tone comes back with little coding error.
-    const Samples decoded = Decode(book);
+    const Samples decoded = DecodeSamples(book);
     ASSERT_GE(decoded.size(), sound.size());
     const auto errors = WindowErrors(sound, decoded);
     EXPECT_LT(std::sqrt(*std::max_element(errors.begin(), errors.end())), 8000 / 100.0);
