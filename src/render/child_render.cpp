@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -89,14 +90,21 @@ RenderResult RenderSegment(const FileWork& work, const std::atomic<bool>& stop) 
                                      text::ToWide(segment.voiceId) + u".");
     }
     int writeError = 0;
+    std::vector<std::size_t> counts;
     const ss::HResult hr = ss::SynthesizeSegment(
-        segment, *engine, stop, [&](const std::vector<std::int16_t>& samples) {
+        segment, *engine, stop,
+        [&](const std::vector<std::int16_t>& samples) {
             const std::string_view bytes(reinterpret_cast<const char*>(samples.data()),
                                          samples.size() * sizeof(std::int16_t));
             if (WriteAll(file.Get(), bytes)) return true;
             writeError = errno;
             return false;
-        });
+        },
+        &counts);
+    // Each piece's share of the samples, for the render's subtitles.
+    std::ofstream(ss::PieceCountsPath(path), std::ios::binary)
+        .write(reinterpret_cast<const char*>(counts.data()),
+               static_cast<std::streamsize>(counts.size() * sizeof(std::size_t)));
     if (writeError != 0) {
         return RenderResult::Failure(u"Its samples could not be written to the scratch folder: " +
                                      text::ToWide(std::strerror(writeError)) + u".");

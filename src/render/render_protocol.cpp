@@ -25,6 +25,13 @@ bool ReadAll(int descriptor, char* bytes, std::size_t count) {
     return true;
 }
 
+bool ReadSubtitles(Reader& reader, speech_service::SubtitleFormat& format) {
+    std::int32_t value = 0;
+    if (!reader.I32(value) || value < 0 || value > 2) return false;
+    format = static_cast<speech_service::SubtitleFormat>(value);
+    return true;
+}
+
 }  // namespace
 
 Writer& Writer::U32(std::uint32_t value) {
@@ -112,7 +119,8 @@ std::string EncodeWork(const FileWork& work) {
         .Text(work.tags.album)
         .Text(work.tags.track)
         .Text(work.tags.comment)
-        .Text(work.tags.artist);
+        .Text(work.tags.artist)
+        .I32(static_cast<std::int32_t>(work.subtitles));
     return writer.Frame(kWork);
 }
 
@@ -124,7 +132,7 @@ std::optional<FileWork> DecodeWork(std::string_view body) {
         reader.I32(voice.rate) && reader.Text(work.text) && reader.Text(work.outputPath) &&
         reader.Text(work.tags.title) && reader.Text(work.tags.album) &&
         reader.Text(work.tags.track) && reader.Text(work.tags.comment) &&
-        reader.Text(work.tags.artist))
+        reader.Text(work.tags.artist) && ReadSubtitles(reader, work.subtitles))
         return work;
     return std::nullopt;
 }

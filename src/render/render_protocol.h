@@ -30,6 +30,7 @@ struct FileWork {
     std::u16string text;
     std::u16string outputPath;
     speech_service::FileTags tags;
+    speech_service::SubtitleFormat subtitles = speech_service::SubtitleFormat::None;
     // When set, the work is this segment instead: its raw samples (the machine's
     // 16-bit order) go to `outputPath`, piece by piece; voice, text and tags unused.
     std::optional<speech_service::SegmentWork> segment;

@@ -33,9 +33,27 @@ struct Outcome {
     bool abandoned = false;
 };
 
+// A segment's scratch file, and the counts of its pieces beside it.
 void RemoveFile(const std::string& path) {
     std::error_code ignored;
     fs::remove(path, ignored);
+    fs::remove(ss::PieceCountsPath(path), ignored);
+}
+
+// The pieces' sample counts the segment's process wrote; none when they do not add up
+// to the samples (a file of another build, or damaged).
+std::vector<std::size_t> ReadCounts(const std::string& path, std::size_t samples) {
+    std::vector<std::size_t> counts;
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(ss::PieceCountsPath(path), error);
+    if (error || size % sizeof(std::size_t) != 0) return {};
+    counts.resize(static_cast<std::size_t>(size / sizeof(std::size_t)));
+    std::ifstream in(ss::PieceCountsPath(path), std::ios::binary);
+    in.read(reinterpret_cast<char*>(counts.data()), static_cast<std::streamsize>(size));
+    std::size_t total = 0;
+    for (const std::size_t count : counts) total += count;
+    if (in.gcount() != static_cast<std::streamsize>(size) || total != samples) return {};
+    return counts;
 }
 
 bool ReadSamples(const std::string& path, std::vector<std::int16_t>& samples) {
@@ -87,14 +105,19 @@ class HelperSegment final : public ss::SegmentSynthesis::Pending {
         RemoveFile(path_);
     }
 
-    ss::HResult Take(std::vector<std::int16_t>& samples, const std::atomic<bool>& stop) override {
+    ss::HResult Take(std::vector<std::int16_t>& samples, const std::atomic<bool>& stop,
+                     std::vector<std::size_t>* pieceSamples) override {
         for (bool retried = false;; retried = true) {
             std::unique_lock lock(outcome_->mutex);
             while (!outcome_->result && !stop.load())
                 outcome_->ended.wait_for(lock, std::chrono::milliseconds(10));
             if (!outcome_->result) return ss::kOk;
             const RenderResult result = *outcome_->result;
-            if (!result.IsFailed()) return ReadSamples(path_, samples) ? ss::kOk : ss::kFail;
+            if (!result.IsFailed()) {
+                if (!ReadSamples(path_, samples)) return ss::kFail;
+                if (pieceSamples != nullptr) *pieceSamples = ReadCounts(path_, samples.size());
+                return ss::kOk;
+            }
             // A process that died (a crash, the memory killer) may well succeed in a
             // fresh one; once.
             if (retried || !result.lost) return Fail(result);

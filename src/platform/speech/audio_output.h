@@ -23,6 +23,10 @@ class AudioOutput {
     virtual void Discard() = 0;
     // An audiobook's next chapter starts with the next sample; no other output has any.
     virtual void StartChapter(const std::u16string& /*title*/) {}
+    // The piece of speech whose samples are written next, for subtitles; only a file
+    // that wants them takes it.
+    virtual bool WantsPieceNotes() const { return false; }
+    virtual void NotePiece(std::string /*text*/, std::span<const std::int16_t> /*samples*/) {}
 };
 
 }  // namespace sonoleaf::speech_service

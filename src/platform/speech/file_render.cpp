@@ -4,7 +4,7 @@ namespace sonoleaf::speech_service {
 
 FileRenderOutcome SpeakIntoFile(SpeechService& service, Voice& voice, const std::u16string& text,
                                 std::uint32_t flags, const std::u16string& path,
-                                const FileTags& tags) {
+                                const FileTags& tags, SubtitleFormat subtitles) {
     FileRenderOutcome outcome{kOk, FileRenderStep::File};
     const WaveFormat format;  // PCM, 22,050 Hz, 16-bit, mono
     std::shared_ptr<FileStream> stream;
@@ -16,6 +16,7 @@ FileRenderOutcome SpeakIntoFile(SpeechService& service, Voice& voice, const std:
                                 kAllEvents);
     if (Failed(hr)) return outcome;
     stream->SetTags(tags);  // an untagged file is still a whole file
+    if (subtitles != SubtitleFormat::None) stream->SetSubtitles(subtitles);
     outcome.step = FileRenderStep::Speech;
     hr = voice.SetOutput(stream, true);
     if (Succeeded(hr)) hr = voice.Speak(text, flags, nullptr);

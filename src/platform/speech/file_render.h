@@ -25,7 +25,8 @@ struct FileRenderOutcome {
 // file behind.
 FileRenderOutcome SpeakIntoFile(SpeechService& service, Voice& voice, const std::u16string& text,
                                 std::uint32_t flags, const std::u16string& path,
-                                const FileTags& tags);
+                                const FileTags& tags,
+                                SubtitleFormat subtitles = SubtitleFormat::None);
 
 // The installed voice whose Name is `name`; kFalse (and no token) when none is.
 HResult FindVoiceNamed(SpeechService& service, const std::u16string& name,

@@ -12,7 +12,8 @@ double SpeedForRate(std::int32_t rate) {
 
 HResult SynthesizeSegment(const SegmentWork& work, SynthesisEngine& engine,
                           const std::atomic<bool>& stop,
-                          const std::function<bool(const std::vector<std::int16_t>&)>& write) {
+                          const std::function<bool(const std::vector<std::int16_t>&)>& write,
+                          std::vector<std::size_t>* pieceSamples) {
     std::vector<std::int16_t> samples;
     for (const SegmentPiece& piece : work.pieces) {
         if (stop.load()) break;
@@ -25,8 +26,13 @@ HResult SynthesizeSegment(const SegmentWork& work, SynthesisEngine& engine,
         if (const HResult hr = engine.Synthesize(request, samples, stop); Failed(hr)) return hr;
         if (stop.load()) break;
         if (!samples.empty() && !write(samples)) return kFail;
+        if (pieceSamples != nullptr) pieceSamples->push_back(samples.size());
     }
     return kOk;
+}
+
+std::string PieceCountsPath(const std::string& segmentPath) {
+    return segmentPath + ".pieces";
 }
 
 }  // namespace sonoleaf::speech_service

@@ -41,8 +41,10 @@ class SegmentSynthesis {
       public:
         virtual ~Pending() = default;
         // Waits for the segment's samples. Once `stop` is set it returns kOk at once,
-        // with no samples.
-        virtual HResult Take(std::vector<std::int16_t>& samples, const std::atomic<bool>& stop) = 0;
+        // with no samples. `pieceSamples`, when given, receives how many of the samples
+        // each piece made, in order (for subtitles).
+        virtual HResult Take(std::vector<std::int16_t>& samples, const std::atomic<bool>& stop,
+                             std::vector<std::size_t>* pieceSamples = nullptr) = 0;
     };
 
     virtual ~SegmentSynthesis() = default;
@@ -59,9 +61,14 @@ double SpeedForRate(std::int32_t rate);
 
 // Synthesizes the segment's pieces with `engine` in order, exactly as a voice
 // synthesizes them for a file, handing each piece's samples to `write`; false from
-// `write` ends it with kFail. Stopped, it returns kOk with what was made.
+// `write` ends it with kFail. Stopped, it returns kOk with what was made. `pieceSamples`,
+// when given, receives each piece's sample count (none made: 0).
 HResult SynthesizeSegment(const SegmentWork& work, SynthesisEngine& engine,
                           const std::atomic<bool>& stop,
-                          const std::function<bool(const std::vector<std::int16_t>&)>& write);
+                          const std::function<bool(const std::vector<std::int16_t>&)>& write,
+                          std::vector<std::size_t>* pieceSamples = nullptr);
+
+// The file beside a segment's scratch file that holds its pieces' sample counts.
+std::string PieceCountsPath(const std::string& segmentPath);
 
 }  // namespace sonoleaf::speech_service

@@ -9,6 +9,8 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/text/subtitles.h"
+
 #include "platform/speech/audiobook_file_stream.h"
 #include "platform/speech/chapter_file.h"
 #include "platform/speech/errno_result.h"
@@ -69,7 +71,11 @@ HResult SoundFileStream::BindToFile(const std::u16string& path, int fileMode,
     std::lock_guard lock(mutex_);
     CloseLocked(false);
     claim_.emplace(name);
+    subtitles_ = SubtitleFormat::None;
+    notes_.clear();
+    samples_ = 0;
     if (AudiobookFileStream::IsM4bPath(name)) {
+        name_ = name;
         // An audiobook grows under a name of its own and is written by its own stream.
         book_ = std::make_unique<AudiobookFileStream>();
         const HResult hr = book_->BindToFile(path, fileMode, formatId, format, 0);
@@ -137,6 +143,7 @@ HResult SoundFileStream::CloseLocked(bool completed) {
         // Released unclosed, it completes a book that holds sound, as WAV does.
         const HResult hr = completed ? book_->Close() : kOk;
         book_.reset();
+        WriteSubtitles();
         claim_.reset();
         return hr;
     }
@@ -159,6 +166,7 @@ HResult SoundFileStream::CloseLocked(bool completed) {
         std::error_code ignored;
         std::filesystem::remove(name_, ignored);
     }
+    WriteSubtitles();
     claim_.reset();
     return result == 0 && !writeFailed_ ? kOk : kWriteFault;
 }
@@ -192,6 +200,44 @@ bool SoundFileStream::IsBound() const {
     return file_ != nullptr || wave_ != nullptr || chapter_ != nullptr || book_ != nullptr;
 }
 
+HResult SoundFileStream::SetSubtitles(SubtitleFormat format) {
+    std::lock_guard lock(mutex_);
+    if (!file_ && !wave_ && !chapter_ && !book_) return kUnbound;
+    if (samples_ > 0) return kFail;  // the notes start with the first sample
+    subtitles_ = format;
+    return kOk;
+}
+
+bool SoundFileStream::WantsPieceNotes() const {
+    std::lock_guard lock(mutex_);
+    return subtitles_ != SubtitleFormat::None;
+}
+
+void SoundFileStream::NotePiece(std::string text, std::span<const std::int16_t> samples) {
+    std::lock_guard lock(mutex_);
+    if (subtitles_ == SubtitleFormat::None) return;
+    notes_.push_back({std::move(text), samples_, text::FindSound(samples)});
+}
+
+// Beside a file that is kept: its subtitles up to where it ends, or, beside a chapter,
+// the notes its book's subtitles are made from.
+void SoundFileStream::WriteSubtitles() {
+    if (subtitles_ == SubtitleFormat::None) return;
+    const std::vector<PieceNote> notes = std::exchange(notes_, {});
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(name_, error)) return;
+    if (ChapterFile::IsChapterPath(name_)) {
+        text::WriteSubtitleFile(CuesPathFor(name_), FormatPieceNotes(notes));
+        return;
+    }
+    text::CueBuilder cues;
+    for (const PieceNote& note : notes) cues.Add(note.text, note.start, note.span);
+    cues.TruncateAt(samples_);
+    const bool vtt = subtitles_ == SubtitleFormat::Vtt;
+    text::WriteSubtitleFile(text::SubtitlePathFor(name_, vtt),
+                            vtt ? text::FormatVtt(cues.Cues()) : text::FormatSrt(cues.Cues()));
+}
+
 bool SoundFileStream::IsAudiobook() const {
     std::lock_guard lock(mutex_);
     return book_ != nullptr;
@@ -204,6 +250,12 @@ HResult SoundFileStream::StartChapter(const std::u16string& title) {
 
 HResult SoundFileStream::Write(std::span<const std::int16_t> samples) {
     std::lock_guard lock(mutex_);
+    const HResult hr = WriteLocked(samples);
+    if (Succeeded(hr)) samples_ += static_cast<std::int64_t>(samples.size());
+    return hr;
+}
+
+HResult SoundFileStream::WriteLocked(std::span<const std::int16_t> samples) {
     if (book_) return book_->Write(samples);
     if (!file_ && !wave_ && !chapter_) return kUnbound;
     if (writeFailed_) return kWriteFault;

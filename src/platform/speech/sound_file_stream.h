@@ -12,8 +12,10 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/speech/path_claim.h"
+#include "platform/speech/piece_notes.h"
 #include "platform/speech/speech_service.h"
 #include "platform/speech/wave_file_writer.h"
 
@@ -32,6 +34,7 @@ class SoundFileStream final : public FileStream {
     HResult BindToFile(const std::u16string& path, int fileMode, StreamFormatId formatId,
                        const WaveFormat* format, std::uint64_t eventInterest) override;
     HResult SetTags(const FileTags& tags) override;
+    HResult SetSubtitles(SubtitleFormat format) override;
     HResult Close() override;
 
     // kUnbound when no file is open; kWriteFault when the file took less than all.
@@ -40,6 +43,10 @@ class SoundFileStream final : public FileStream {
     // files have no chapters.
     HResult StartChapter(const std::u16string& title);
     bool IsAudiobook() const;
+    // Whether the file's speech is to be noted piece by piece, for its subtitles.
+    bool WantsPieceNotes() const;
+    // The piece whose samples are written next: `text` its words, `samples` its sound.
+    void NotePiece(std::string text, std::span<const std::int16_t> samples);
     bool IsBound() const;
 
     // Whether a path names an MP3 file: its name ends in ".mp3", in any letter case.
@@ -56,6 +63,8 @@ class SoundFileStream final : public FileStream {
     // `completed`: Close was called; otherwise the stream was released after a
     // failure, and a file without a sample is removed.
     HResult CloseLocked(bool completed);
+    HResult WriteLocked(std::span<const std::int16_t> samples);
+    void WriteSubtitles();
     bool OpenMp3(int descriptor);
     bool OpenWave(int descriptor);
 
@@ -69,6 +78,9 @@ class SoundFileStream final : public FileStream {
     bool mp3_ = false;
     bool wroteSamples_ = false;
     std::optional<PathClaim> claim_;  // held from binding until the file is closed
+    SubtitleFormat subtitles_ = SubtitleFormat::None;
+    std::vector<PieceNote> notes_;
+    std::int64_t samples_ = 0;  // written so far
 };
 
 }  // namespace sonoleaf::speech_service

@@ -96,6 +96,9 @@ struct FileTags {
     std::u16string coverPath;  // an audiobook's cover, a JPEG or PNG file
 };
 
+// Read-along subtitles written beside an audio file, timed by its speech.
+enum class SubtitleFormat : std::int32_t { None = 0, Srt = 1, Vtt = 2 };
+
 class FileStream {
   public:
     virtual ~FileStream() = default;
@@ -107,6 +110,10 @@ class FileStream {
     // as ID3v2, a WAV file carries none. Not one of the chained steps: a file that
     // cannot be tagged is still a whole file.
     virtual HResult SetTags(const FileTags& tags) = 0;
+    // Subtitles for the bound file, asked before its first sample: a cue per piece of
+    // speech, written beside the file when it is completed. Not one of the chained
+    // steps either; a stream that writes none ignores it.
+    virtual HResult SetSubtitles(SubtitleFormat /*format*/) { return kOk; }
     // Completes the file. A stream released without Close, before a single sample
     // reached it, leaves no file behind: a render that failed that early made none.
     virtual HResult Close() = 0;

@@ -12,6 +12,8 @@
 #include "platform/speech/sound_file_stream.h"
 #include "platform/speech/text_pieces.h"
 #include "platform/text/byte_text.h"
+#include "platform/text/markup_scan.h"
+#include "platform/text/subtitles.h"
 #include "platform/text/progress.h"
 #include "platform/text/text_convert.h"
 
@@ -43,6 +45,10 @@ class FileOutput final : public AudioOutput {
         return stream_->Write(samples);
     }
     void StartChapter(const std::u16string& title) override { stream_->StartChapter(title); }
+    bool WantsPieceNotes() const override { return stream_->WantsPieceNotes(); }
+    void NotePiece(std::string text, std::span<const std::int16_t> samples) override {
+        stream_->NotePiece(std::move(text), samples);
+    }
     HResult Finish() override {
         if (wrote_) return kOk;
         const std::vector<std::int16_t> silence(kSilenceSamples, 0);
@@ -81,17 +87,33 @@ class LocalSegment final : public SegmentSynthesis::Pending {
   public:
     LocalSegment(SegmentWork work, std::shared_ptr<SynthesisEngine> engine)
         : work_(std::move(work)), engine_(std::move(engine)) {}
-    HResult Take(std::vector<std::int16_t>& samples, const std::atomic<bool>& stop) override {
-        return SynthesizeSegment(work_, *engine_, stop, [&](const std::vector<std::int16_t>& made) {
-            samples.insert(samples.end(), made.begin(), made.end());
-            return true;
-        });
+    HResult Take(std::vector<std::int16_t>& samples, const std::atomic<bool>& stop,
+                 std::vector<std::size_t>* pieceSamples) override {
+        return SynthesizeSegment(
+            work_, *engine_, stop,
+            [&](const std::vector<std::int16_t>& made) {
+                samples.insert(samples.end(), made.begin(), made.end());
+                return true;
+            },
+            pieceSamples);
     }
 
   private:
     SegmentWork work_;
     std::shared_ptr<SynthesisEngine> engine_;
 };
+
+// A file with subtitles is spoken a sentence a piece (a long sentence in clause pieces
+// short enough for a cue of two lines), so that each cue's times are its own.
+constexpr std::size_t kCuePieceBytes = 2 * text::kCueLineCharacters;
+
+TextPieces PiecesOf(std::string_view text, bool ssml, bool forCues) {
+    return forCues ? TextPieces(text, ssml, 0, kCuePieceBytes) : TextPieces(text, ssml);
+}
+
+std::string NoteText(const std::string& piece, bool ssml) {
+    return ssml ? text::MarkupToPlainText(piece) : piece;
+}
 
 // Counts the voices alive, so that one outliving its operation shows.
 std::atomic<int> liveVoices{0};
@@ -215,6 +237,7 @@ HResult SystemVoice::Speak(const std::u16string& text, std::uint32_t flags,
     HResult result = kOk;
     {
         const bool book = stream && stream->IsAudiobook();
+        queue.notes = output->WantsPieceNotes();
         std::jthread producer([&] { Produce(utf8, *token, stream != nullptr, book, queue); });
         result = Consume(*output, queue);
         StopSpeaking(queue);
@@ -265,7 +288,7 @@ void SystemVoice::Produce(const std::string& text, const EngineVoiceToken& token
 
 HResult SystemVoice::ProduceHere(const std::string& text, bool ssml, const EngineVoiceToken& token,
                                  Queue& queue) {
-    TextPieces pieces(text, ssml);
+    TextPieces pieces = PiecesOf(text, ssml, queue.notes);
     TextPiece piece;
     while (!stop_.load() && pieces.Next(piece)) {
         SynthesisRequest request;
@@ -286,7 +309,10 @@ HResult SystemVoice::ProduceHere(const std::string& text, bool ssml, const Engin
         const HResult result = token.Engine()->Synthesize(request, samples, stop_);
         if (Failed(result)) return result;
         if (stop_.load()) break;
-        if (!samples.empty() && !Enqueue(queue, std::move(samples), piece.end)) break;
+        Notes notes;
+        if (queue.notes) notes.push_back({NoteText(piece.text, ssml), samples.size()});
+        if (!samples.empty() && !Enqueue(queue, std::move(samples), piece.end, std::move(notes)))
+            break;
     }
     return kOk;
 }
@@ -295,8 +321,13 @@ HResult SystemVoice::ProduceHere(const std::string& text, bool ssml, const Engin
 // the first is written finds work at once; their samples are queued in text order.
 HResult SystemVoice::ProduceInSegments(const std::string& text, const EngineVoiceToken& token,
                                        int slots, Queue& queue) {
-    TextPieces pieces(text, false);
-    std::deque<std::pair<std::unique_ptr<SegmentSynthesis::Pending>, std::size_t>> underWay;
+    TextPieces pieces = PiecesOf(text, false, queue.notes);
+    struct UnderWay {
+        std::unique_ptr<SegmentSynthesis::Pending> pending;
+        std::size_t end;
+        std::vector<std::string> texts;  // its pieces', for the notes
+    };
+    std::deque<UnderWay> underWay;
     bool more = true;
     HResult result = kOk;
     while (!stop_.load()) {
@@ -305,9 +336,11 @@ HResult SystemVoice::ProduceInSegments(const std::string& text, const EngineVoic
             std::size_t bytes = 0;
             std::size_t end = 0;
             TextPiece piece;
+            std::vector<std::string> texts;
             while (bytes < kSegmentBytes && (more = pieces.Next(piece))) {
                 bytes += piece.text.size();
                 end = piece.end;
+                if (queue.notes) texts.push_back(piece.text);
                 work.pieces.push_back({std::move(piece.text), piece.endsSentence});
             }
             if (work.pieces.empty()) break;
@@ -315,20 +348,26 @@ HResult SystemVoice::ProduceInSegments(const std::string& text, const EngineVoic
             if (stop_.load()) break;
             // Without a helper the segment is made here, in its turn.
             if (!pending) pending = std::make_unique<LocalSegment>(std::move(work), token.Engine());
-            underWay.emplace_back(std::move(pending), end);
+            underWay.push_back({std::move(pending), end, std::move(texts)});
         }
         if (underWay.empty() || stop_.load()) break;
         std::vector<std::int16_t> samples;
-        result = underWay.front().first->Take(samples, stop_);
-        const std::size_t end = underWay.front().second;
+        std::vector<std::size_t> counts;
+        UnderWay front = std::move(underWay.front());
         underWay.pop_front();
+        result = front.pending->Take(samples, stop_, queue.notes ? &counts : nullptr);
         if (Failed(result) || stop_.load()) break;
-        if (!samples.empty() && !Enqueue(queue, std::move(samples), end)) break;
+        Notes notes;
+        for (std::size_t i = 0; i < counts.size() && i < front.texts.size(); ++i)
+            notes.push_back({std::move(front.texts[i]), counts[i]});
+        if (!samples.empty() && !Enqueue(queue, std::move(samples), front.end, std::move(notes)))
+            break;
     }
     return result;
 }
 
-bool SystemVoice::Enqueue(Queue& queue, std::vector<std::int16_t> samples, std::size_t end) {
+bool SystemVoice::Enqueue(Queue& queue, std::vector<std::int16_t> samples, std::size_t end,
+                          Notes notes) {
     std::unique_lock lock(queue.mutex);
     queue.changed.wait(lock, [&] {
         return stop_.load() || queue.pieces.empty() || queue.samples < kMaxQueuedSamples;
@@ -339,6 +378,7 @@ bool SystemVoice::Enqueue(Queue& queue, std::vector<std::int16_t> samples, std::
     queue.ends.push_back(queue.base + end);
     queue.chapters.push_back(std::move(queue.pendingChapter));
     queue.pendingChapter.clear();
+    queue.pieceNotes.push_back(std::move(notes));
     queue.changed.notify_all();
     return true;
 }
@@ -348,6 +388,7 @@ HResult SystemVoice::Consume(AudioOutput& output, Queue& queue) {
         std::vector<std::int16_t> samples;
         std::size_t end = 0;
         std::u16string chapter;
+        Notes notes;
         {
             std::unique_lock lock(queue.mutex);
             queue.changed.wait(
@@ -359,10 +400,20 @@ HResult SystemVoice::Consume(AudioOutput& output, Queue& queue) {
             queue.ends.pop_front();
             chapter = std::move(queue.chapters.front());
             queue.chapters.pop_front();
+            notes = std::move(queue.pieceNotes.front());
+            queue.pieceNotes.pop_front();
             queue.samples -= samples.size();
             queue.changed.notify_all();
         }
         if (!chapter.empty()) output.StartChapter(chapter);
+        // Each piece's sound as the synthesizer made it, before the volume: a quiet
+        // setting must not move its cue.
+        std::size_t at = 0;
+        for (auto& [text, count] : notes) {
+            const std::size_t take = std::min(count, samples.size() - at);
+            output.NotePiece(std::move(text), {samples.data() + at, take});
+            at += take;
+        }
         ApplyVolume(samples, volume_.load());
         const std::size_t slice = output.SliceSamples();
         for (std::size_t at = 0; at < samples.size(); at += slice) {

@@ -41,6 +41,9 @@ class SystemVoice final : public Voice {
     HResult Pause() override;
 
   private:
+    // The pieces of a run of samples, for subtitles: each one's words and sample count.
+    using Notes = std::vector<std::pair<std::string, std::size_t>>;
+
     // The synthesized audio waiting for output, bounded in length.
     struct Queue {
         std::mutex mutex;
@@ -49,6 +52,9 @@ class SystemVoice final : public Voice {
         std::deque<std::size_t> ends;  // where in the text each of `pieces` ends
         // The chapter each of `pieces` starts, if any (an empty title for none).
         std::deque<std::u16string> chapters;
+        // Each of `pieces`' pieces, when the output takes notes of them.
+        std::deque<Notes> pieceNotes;
+        bool notes = false;
         // The producer's: the chapter its next piece starts, and where in the whole text
         // the part it produces now begins.
         std::u16string pendingChapter;
@@ -69,7 +75,7 @@ class SystemVoice final : public Voice {
     HResult ProduceInSegments(const std::string& text, const EngineVoiceToken& token, int slots,
                               Queue& queue);
     // Queues one piece's samples once there is room; false when stopped meanwhile.
-    bool Enqueue(Queue& queue, std::vector<std::int16_t> samples, std::size_t end);
+    bool Enqueue(Queue& queue, std::vector<std::int16_t> samples, std::size_t end, Notes notes);
     HResult Consume(AudioOutput& output, Queue& queue);
     void StopSpeaking(Queue& queue);
 
