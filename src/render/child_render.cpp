@@ -44,7 +44,9 @@ class StopWatcher {
 };
 
 RenderResult RenderFile(const FileWork& work, const std::atomic<bool>& stop) {
-    const std::shared_ptr<ss::SpeechService> service = ss::CreateSystemSpeechService();
+    // Only the synthesizer of the file's voice is started: the others cost every file.
+    const std::shared_ptr<ss::SpeechService> service =
+        ss::CreateSystemSpeechServiceFor(work.voice.name);
     std::shared_ptr<ss::Voice> voice;
     ss::HResult hr = service->CreateVoice(voice);
     if (ss::Succeeded(hr) && !voice) hr = ss::kFail;

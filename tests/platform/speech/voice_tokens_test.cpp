@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "platform/speech/file_render.h"
 #include "platform/speech/locale_language.h"
 #include "platform/speech/service_helpers.h"
+#include "platform/speech/synthesis_engine.h"
 #include "platform/text/text_convert.h"
 
 namespace sonoleaf::testing {
@@ -138,6 +141,32 @@ TEST(VoiceTokens, TokensOfAnotherServiceAreRefused) {
     EXPECT_EQ(voice->SetVoice(std::make_shared<Foreign>()), ss::kInvalidArg);
     EXPECT_EQ(voice->SetVoice(nullptr), ss::kOk);
     EXPECT_EQ(voice->SetVoice(FirstToken(u"Gender=Female")), ss::kOk);
+}
+
+// A process that reads with one voice gets a service over that voice's synthesizer
+// alone; no name, or one no synthesizer offers, gets the whole service.
+TEST(VoiceTokens, ServiceForOneVoiceHoldsItsSynthesizerAlone) {
+    struct Case {
+        const char16_t* name;
+        const char16_t* family;  // what the Name of every voice offered starts with
+    };
+    const std::vector<std::u16string> all = Names(Enumerate(nullptr, nullptr));
+    for (const Case c : {Case{u"Flite rms (US English) Male", u"Flite "},
+                         Case{u"eSpeak NG English (America) Male", u"eSpeak NG "}, Case{u"", u""},
+                         Case{u"No such voice", u""}}) {
+        SCOPED_TRACE(text::ToNarrow(c.name));
+        const auto service = ss::CreateSystemSpeechServiceFor(c.name);
+        std::shared_ptr<ss::VoiceToken> token;
+        EXPECT_EQ(ss::FindVoiceNamed(*service, c.name, token), *c.family ? ss::kOk : ss::kFalse);
+        std::unique_ptr<ss::TokenCategory> category;
+        std::unique_ptr<ss::TokenEnumeration> tokens;
+        ASSERT_EQ(service->CreateTokenCategory(category), ss::kOk);
+        ASSERT_EQ(category->SetId(ss::kVoicesCategory, false), ss::kOk);
+        ASSERT_EQ(category->EnumTokens(nullptr, nullptr, tokens), ss::kOk);
+        EXPECT_EQ(tokens->Count(), std::count_if(all.begin(), all.end(), [&](const auto& name) {
+                      return name.starts_with(c.family);
+                  }));
+    }
 }
 
 TEST(VoiceTokens, LocaleNamesBecomeLanguageTags) {
