@@ -16,7 +16,9 @@
 // (book-10 - book-1) / 9, the processor time one join costs the writer.
 //
 // The last line: "audiobook figures: aac-x-realtime=X join-ms=Y". Goal: X at least
-// 200. SONOLEAF_BENCH_RUNS=N sets the number of counted rounds (default 7, at least 3).
+// 200. SONOLEAF_BENCH_RUNS=N sets the number of counted rounds (default 7, at least 3);
+// SONOLEAF_BENCH_SMOKE=1 makes five seconds of speech from the text's first sentence
+// and runs one round, with no warm-up.
 
 #include <time.h>
 
@@ -30,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_mode.h"
 #include "platform/speech/audiobook_writer.h"
 #include "platform/speech/chapter_encoder.h"
 #include "platform/speech/speech_service.h"
@@ -58,10 +61,11 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-// The prose spoken by the default voice, repeated to a minute.
-bool MakeSpeech(const fs::path& folder, Samples& speech) {
+// The prose (or its first sentence) spoken by the default voice, repeated to `seconds`.
+bool MakeSpeech(const fs::path& folder, int seconds, bool firstSentence, Samples& speech) {
     std::ifstream in(fs::path(SONOLEAF_BENCH_DATA) / "prose.txt");
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (firstSentence) text.resize(std::min(text.size(), text.find('.') + 1));
     const auto service = ss::CreateSystemSpeechService();
     std::shared_ptr<ss::Voice> voice;
     std::shared_ptr<ss::FileStream> stream;
@@ -77,8 +81,8 @@ bool MakeSpeech(const fs::path& folder, Samples& speech) {
         return false;
     sonoleaf::testing::Audio audio;
     if (!sonoleaf::testing::ReadAudioFile(wav, audio) || audio.samples.empty()) return false;
-    const std::size_t minute = 60 * static_cast<std::size_t>(ss::kSampleRate);
-    for (std::size_t i = 0; speech.size() < minute; i = (i + 1) % audio.samples.size())
+    const std::size_t wanted = static_cast<std::size_t>(seconds) * ss::kSampleRate;
+    for (std::size_t i = 0; speech.size() < wanted; i = (i + 1) % audio.samples.size())
         speech.push_back(static_cast<std::int16_t>(audio.samples[i] * 32768.0f));
     return true;
 }
@@ -103,9 +107,10 @@ double WriteBook(const fs::path& path, const std::vector<ss::EncodedChapter>& ch
 }  // namespace
 
 int main() {
+    const bool smoke = sonoleaf::bench::Smoke();
     sonoleaf::testing::TempDir dir;
     Samples speech;
-    if (!MakeSpeech(dir.Path(), speech)) {
+    if (!MakeSpeech(dir.Path(), smoke ? 5 : 60, smoke, speech)) {
         std::fprintf(stderr, "the speech service made no speech\n");
         return 1;
     }
@@ -124,12 +129,10 @@ int main() {
     }
     if (!Encode(speech, 0, one[0])) return 1;
 
-    int runs = 7;
-    if (const char* value = std::getenv("SONOLEAF_BENCH_RUNS"))
-        runs = std::max(3, std::atoi(value));
+    const int runs = sonoleaf::bench::Rounds(7);
     std::vector<double> realtime;
     std::vector<double> joinMs;
-    for (int round = 0; round <= runs; ++round) {
+    for (int round = smoke ? 1 : 0; round <= runs; ++round) {
         double encode = 0, bookOne = 0, bookTen = 0;
         for (int turn = 0; turn < 3; ++turn) {
             switch ((turn + round) % 3) {

@@ -9,7 +9,8 @@
 //    chapters marked (the outline reader, one pdftotext run, the split) against plain
 //    pdftotext on it, in turn; the ratio of the medians. Goal: at most 1.2.
 //
-// SONOLEAF_BENCH_QUICK=1 runs fewer rounds.
+// SONOLEAF_BENCH_QUICK=1 runs fewer rounds; SONOLEAF_BENCH_SMOKE=1 one round of each
+// over a 3-chapter EPUB and a 20-page PDF.
 
 #include <algorithm>
 #include <chrono>
@@ -20,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_mode.h"
 #include "bench_prose.h"
 #include "book/book_import.h"
 #include "book/epub_builder.h"
@@ -50,13 +52,14 @@ double Seconds(Work&& work) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// 50 chapters of about 100 KB, each with a section at an anchor; the XHTML bytes.
-std::size_t WriteGeneratedEpub(const std::string& path) {
+// `chapters` chapters of about 100 KB, each with a section at an anchor; the XHTML
+// bytes.
+std::size_t WriteGeneratedEpub(const std::string& path, int chapters) {
     Prose prose;
     std::vector<ZipFile> content;
     std::string items, spine, nav;
     std::size_t xhtmlBytes = 0;
-    for (int chapter = 1; chapter <= 50; ++chapter) {
+    for (int chapter = 1; chapter <= chapters; ++chapter) {
         const std::string name = "c" + std::to_string(chapter) + ".xhtml";
         std::string body = "<h1>Chapter " + std::to_string(chapter) + "</h1>";
         for (int paragraph = 0; body.size() < 100000; ++paragraph) {
@@ -125,11 +128,12 @@ EpubFigure MeasureEpub(const char* name, const std::string& epub, std::size_t xh
     return figure;
 }
 
-void WriteOutlinePdf(const std::string& path) {
+// `pages` pages, a chapter starting every tenth.
+void WriteOutlinePdf(const std::string& path, int pageCount) {
     Prose prose;
     std::vector<std::vector<std::string>> pages;
     std::vector<sonoleaf::testing::OutlineItem> outline;
-    for (int page = 1; page <= 300; ++page) {
+    for (int page = 1; page <= pageCount; ++page) {
         std::vector<std::string> lines;
         if (page % 10 == 1) {
             const std::string title = "Chapter " + std::to_string(page / 10 + 1);
@@ -154,8 +158,10 @@ void WriteOutlinePdf(const std::string& path) {
 }  // namespace
 
 int main() {
-    const char* quick = std::getenv("SONOLEAF_BENCH_QUICK");
-    const bool isQuick = quick != nullptr && std::string(quick) == "1";
+    const bool smoke = sonoleaf::bench::Smoke();
+    const bool isQuick = sonoleaf::bench::Flag("SONOLEAF_BENCH_QUICK");
+    const int rounds = smoke ? 1 : isQuick ? 3 : 7;
+    const int pages = smoke ? 20 : 300;
     // Output in a folder held in memory where there is one: the figures are the
     // import's, not the disk's.
     const fs::path memory = "/dev/shm";
@@ -169,7 +175,10 @@ int main() {
     double slowest = 1e9;
     if (fs::exists(realBook)) {
         const EpubFigure real = MeasureEpub("real EPUB (calibre quick start)", realBook,
-                                            XhtmlBytesOf(realBook), dir.Path(), isQuick ? 11 : 51);
+                                            XhtmlBytesOf(realBook), dir.Path(),
+                                            smoke     ? 1
+                                            : isQuick ? 11
+                                                      : 51);
         if (real.chapters == 0) return 1;
         slowest = real.mbPerSecond;
     } else {
@@ -177,17 +186,17 @@ int main() {
                     (build / "test-books").c_str());
     }
     const std::string generated = (dir.Path() / "generated.epub").string();
-    const std::size_t generatedBytes = WriteGeneratedEpub(generated);
+    const std::size_t generatedBytes = WriteGeneratedEpub(generated, smoke ? 3 : 50);
     const EpubFigure big =
-        MeasureEpub("generated EPUB", generated, generatedBytes, dir.Path(), isQuick ? 3 : 7);
+        MeasureEpub("generated EPUB", generated, generatedBytes, dir.Path(), rounds);
     if (big.chapters == 0) return 1;
     slowest = std::min(slowest, big.mbPerSecond);
 
     const std::string pdf = (dir.Path() / "long.pdf").string();
-    WriteOutlinePdf(pdf);
+    WriteOutlinePdf(pdf, pages);
     std::vector<double> plain, chaptered;
     int chapters = 0;
-    for (int round = 0; round < (isQuick ? 3 : 7); ++round) {
+    for (int round = 0; round < rounds; ++round) {
         const std::string plainText = (dir.Path() / "plain.txt").string();
         plain.push_back(Seconds([&] {
             sonoleaf::process::RunAndWait("pdftotext", {"pdftotext", pdf, plainText});
@@ -203,8 +212,8 @@ int main() {
         chapters = result.chapters;
     }
     const double ratio = Median(chaptered) / Median(plain);
-    std::printf("PDF of 300 pages: plain pdftotext median %.0f ms, with %d chapters %.0f ms\n",
-                Median(plain) * 1000, chapters, Median(chaptered) * 1000);
+    std::printf("PDF of %d pages: plain pdftotext median %.0f ms, with %d chapters %.0f ms\n",
+                pages, Median(plain) * 1000, chapters, Median(chaptered) * 1000);
     std::printf("book figures: epub-MB/s=%.0f pdf-outline-ratio=%.2f chapters=%d\n", slowest, ratio,
                 chapters);
     return 0;

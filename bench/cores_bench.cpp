@@ -8,6 +8,8 @@
 // Flite's voice takes a minute or two; SONOLEAF_BENCH_FULL=1 renders about 1 MB.
 // One long render ("Convert to Audio from Text file") of its first 20 KB with the
 // default voice is measured the same way: its segments on one helper, then on all.
+// SONOLEAF_BENCH_SMOKE=1 makes one round of a 1 KB text at length 500, and one render
+// of it.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -22,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_mode.h"
 #include "bench_prose.h"
 #include "platform/process/spawn.h"
 #include "render/render_pool.h"
@@ -53,6 +56,11 @@ struct Timing {
     double cores = 0;  // processor seconds per second: how many cores were at work
 };
 
+// The list's length: 20000, or 500 for a smoke run.
+int ListLength() {
+    return sonoleaf::bench::Smoke() ? 500 : 20000;
+}
+
 // One list run (or one render of the whole source) with `slots` helpers into a fresh
 // `out`.
 Timing Run(const fs::path& source, const fs::path& out, int slots, bool render) {
@@ -72,7 +80,7 @@ Timing Run(const fs::path& source, const fs::path& out, int slots, bool render) 
             engine.RenderTextFileToFile(source.u16string(), (out / "book.mp3").u16string());
         } else {
             engine.lengthListRunning = true;
-            engine.MakeAudioListByLength(source.u16string(), out.u16string(), 20000);
+            engine.MakeAudioListByLength(source.u16string(), out.u16string(), ListLength());
         }
         timing.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     }  // the helper ended and waited for: its processor time is counted
@@ -122,10 +130,10 @@ Speedup Measure(const char* label, const fs::path& source, const fs::path& scrat
 }  // namespace
 
 int main() {
-    const char* full = std::getenv("SONOLEAF_BENCH_FULL");
-    const bool big = full != nullptr && std::string(full) == "1";
+    const bool big = sonoleaf::bench::Flag("SONOLEAF_BENCH_FULL");
+    const bool smoke = sonoleaf::bench::Smoke();
     const int cores = sonoleaf::process::UsableCores();
-    const int rounds = 3;
+    const int rounds = smoke ? 1 : 3;
     if (sonoleaf::render::FindRenderHelper().empty()) {
         std::fprintf(stderr, "no render helper beside the benchmark\n");
         return 1;
@@ -133,12 +141,12 @@ int main() {
     sonoleaf::testing::AlertCapture alerts;
     sonoleaf::testing::TempDir scratch;
     const fs::path source = scratch.Path() / "book.txt";
-    sonoleaf::bench::WriteProse(source, big ? 1'000'000 : 80'000);
+    sonoleaf::bench::WriteProse(source, smoke ? 1'000 : big ? 1'000'000 : 80'000);
 
     ::setenv("LC_ALL", "en_US.UTF-8", 1);
     const Speedup standard = Measure("default voice", source, scratch.Path(), cores, rounds);
     const fs::path chapter = scratch.Path() / "chapter.txt";
-    sonoleaf::bench::WriteProse(chapter, 20'000);
+    sonoleaf::bench::WriteProse(chapter, smoke ? 1'000 : 20'000);
     const Speedup render =
         Measure("one render, default voice", chapter, scratch.Path(), cores, rounds, true);
     // The helpers inherit the environment: eSpeak NG's English voice alone.

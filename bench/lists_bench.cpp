@@ -1,11 +1,19 @@
 // The audio lists' costs.
 //
-// 1. Per-file overhead: the length list over a 30 KB text at length 1000 (30 files)
-//    against one rendering of the same text, both with the real speech service and
-//    its default voice into WAV files in a folder held in memory (/dev/shm, where
-//    there is one). Pairs run in turn (list, whole, list, whole, ...) so that both
-//    sides see the same machine; the median of the pair ratios, and their spread.
-//    Goal: at most 1.05.
+// 1. Per-file cost: what a list file costs beyond rendering its text. The program
+//    renders each list file in a process of its own, forked by its render helper,
+//    which starts its synthesizers afresh, builds the service's voices, finds the
+//    list's voice, writes the file and reports back. The length list over a 30 KB text
+//    at length 1000 (30 files) through one helper (one file at a time, so that nothing
+//    hides the cost) against one rendering of the same text in this process, both with
+//    the real speech service and its default voice into WAV files in a folder held in
+//    memory (/dev/shm, where there is one). Pairs run in turn, the order swapped each
+//    round, so that both sides see the same machine; the median of the pair ratios of
+//    wall time, and their spread, and the median of the ratios of processor time (this
+//    process, the helper and its files' processes). Goal: at most 1.05.
+//    Beside it, what makes up the cost: a list of short files (one sentence each) through
+//    the helper against the same list in this process, per file; and, each in a freshly
+//    forked process, a fork alone and the start of each synthesizer and of the service.
 // 2. Reading and scanning: both lists with the recording service (no log, no audio)
 //    over a 100 MB file: the length list at length 1000, the title list over 100,000
 //    pairs. Throughput and peak memory, each run in a child process of its own so that
@@ -14,8 +22,17 @@
 //    The renders go to a folder that does not exist, so that the service binds no file
 //    and the figures are those of the lists' own reading, cutting and scanning.
 //
+// The last line: "list figures: per-file=R per-file-cpu=C file-ms=F read-MB/s=...
+// length-rss-MB=... title-rss-ratio=...", F being the fixed cost of one file through
+// the helper beyond the same file made in this process, in milliseconds of wall time.
+//
 // SONOLEAF_BENCH_QUICK=1 shrinks the inputs tenfold for a trial run;
-// SONOLEAF_BENCH_READ_ONLY=1 measures only the reading and scanning (the second measurement).
+// SONOLEAF_BENCH_READ_ONLY=1 measures only the reading and scanning (the second
+// measurement); SONOLEAF_BENCH_SMOKE=1 runs everything once on a few kilobytes.
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -24,18 +41,21 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench_mode.h"
 #include "bench_prose.h"
 #include "child_figures.h"
 #include "jobs/voice_profile.h"
 #include "lists/source_file.h"
 #include "lists/title_scan.h"
 #include "platform/speech/speech_service.h"
+#include "platform/speech/synthesis_engine.h"
 #include "platform/text/byte_text.h"
 #include "speech/speech_engine.h"
 #include "support/recording_alerts.h"
@@ -49,6 +69,7 @@ using Clock = std::chrono::steady_clock;
 using sonoleaf::SpeechEngine;
 using sonoleaf::VoiceProfile;
 using sonoleaf::bench::ChildFigures;
+using sonoleaf::bench::Flag;
 using sonoleaf::bench::InChild;
 using sonoleaf::bench::Prose;
 using sonoleaf::bench::WriteProse;
@@ -57,11 +78,6 @@ constexpr double kMB = 1024.0 * 1024.0;
 
 double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-bool Flag(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && std::string(value) == "1";
 }
 
 // `pairs` passages of prose between tags, with untagged prose around them.
@@ -144,75 +160,193 @@ double Median(std::vector<double> values) {
     return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-struct PerFile {
-    std::vector<double> ratios;  // list time over whole time, one per pair
+// Processor seconds of this process and of every process it has waited for.
+double CpuSeconds() {
+    double seconds = 0;
+    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage usage{};
+        ::getrusage(who, &usage);
+        seconds += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    }
+    return seconds;
+}
+
+struct Timing {
+    double seconds = 0;
+    double cpu = 0;
+    std::uintmax_t files = 0;
 };
 
-// Times one rendering of the whole text and one length list of it, in turn, `rounds`
-// times; every run's files are removed before the next.
-PerFile MeasurePerFile(bool quick) {
+// A length list of `source` at `length` into the empty folder `out`, through one render
+// helper or in this process; its files are removed afterwards. The helper is started
+// before the clock, as a window has it by then, and ended before the processor time is
+// read, so that its time and its files' processes' are counted.
+Timing ListRun(const fs::path& source, const fs::path& out, int length, bool helper) {
+    Timing timing;
+    double cpuStart = 0;
+    {
+        SpeechEngine engine(sonoleaf::speech_service::CreateSystemSpeechService());
+        if (helper) engine.EnableRenderHelpers(1);
+        VoiceProfile profile;
+        profile.audioType = sonoleaf::Wav;
+        engine.CopyProfile(profile);
+        if (helper && engine.RenderHelpers() == nullptr) return {};
+        cpuStart = CpuSeconds();
+        const auto start = Clock::now();
+        engine.lengthListRunning = true;
+        engine.MakeAudioListByLength(source.u16string(), out.u16string(), length);
+        timing.seconds = Seconds(start);
+    }
+    timing.cpu = CpuSeconds() - cpuStart;
+    timing.files = CountFiles(out);
+    for (const auto& entry : fs::directory_iterator(out)) fs::remove(entry.path());
+    return timing;
+}
+
+// One rendering of `text` into a file of `out`, in this process; the file is removed.
+Timing WholeRun(const std::u16string& text, const fs::path& out) {
+    SpeechEngine engine(sonoleaf::speech_service::CreateSystemSpeechService());
+    VoiceProfile profile;
+    profile.audioType = sonoleaf::Wav;
+    engine.CopyProfile(profile);
+    Timing timing;
+    const double cpuStart = CpuSeconds();
+    const auto start = Clock::now();
+    engine.RenderTextToFile(text, (out / "whole.wav").u16string(), false);
+    timing.seconds = Seconds(start);
+    timing.cpu = CpuSeconds() - cpuStart;
+    timing.files = fs::exists(out / "whole.wav") ? 1 : 0;
+    fs::remove(out / "whole.wav");
+    return timing;
+}
+
+std::u16string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return sonoleaf::text::BytesToText(bytes);
+}
+
+struct PerFile {
+    std::vector<double> ratios;     // list time over whole time, one per pair
+    std::vector<double> cpuRatios;  // the same of processor time
+    double fileMs = 0;              // a short file through the helper beyond in this process
+};
+
+// The parts of a file's process that come before its text is rendered, each timed in
+// a freshly forked process as the helper's are. Run before this process starts a
+// synthesizer of its own, which its children would inherit.
+void ShowStartCosts(int rounds) {
+    namespace ss = sonoleaf::speech_service;
+    struct Part {
+        const char* name;
+        std::function<void()> work;
+    };
+    const Part parts[] = {
+        {"nothing (fork, exit, wait)", [] {}},
+        {"Flite started", [] { ss::FliteEngine(); }},
+        {"eSpeak NG started", [] { ss::EspeakEngine(); }},
+        {"system service (both, ranked)", [] { ss::CreateSystemSpeechService(); }},
+    };
+    std::printf("in a fresh process (median of %d):", rounds);
+    for (const Part& part : parts) {
+        std::vector<double> ms;
+        for (int i = 0; i < rounds; ++i) {
+            const auto start = Clock::now();
+            const ChildFigures child = InChild(part.work);
+            const double total = Seconds(start);
+            // A fork alone: the child's whole life as the parent sees it; the others:
+            // their work inside the child.
+            ms.push_back((&part == parts ? total : child.seconds) * 1000);
+        }
+        std::printf(" %s %.1f ms;", part.name, Median(ms));
+    }
+    std::printf("\n");
+}
+
+// Times one rendering of the whole text and one length list of it through one helper,
+// in turn, `rounds` times; then the short-file lists and the start costs.
+PerFile MeasurePerFile(bool quick, bool smoke) {
     const fs::path memory = "/dev/shm";
     std::error_code error;
     sonoleaf::testing::TempDir scratch = fs::is_directory(memory, error)
                                              ? sonoleaf::testing::TempDir(memory)
                                              : sonoleaf::testing::TempDir();
-    const std::size_t textBytes = quick ? 5'000 : 30'000;
-    const int rounds = quick ? 3 : 5;
+    const std::size_t textBytes = smoke ? 1'000 : quick ? 5'000 : 30'000;
+    const int length = smoke ? 500 : 1000;
+    const int rounds = smoke ? 1 : quick ? 3 : 5;
     const fs::path book = scratch.Path() / "book.txt";
     WriteProse(book, textBytes);
+    const std::u16string text = ReadText(book);
     const fs::path audio = scratch.Path() / "audio";
     fs::create_directory(audio);
     sonoleaf::testing::AlertCapture alerts;
-    SpeechEngine engine(sonoleaf::speech_service::CreateSystemSpeechService());
-    VoiceProfile profile;
-    profile.audioType = sonoleaf::Wav;
-    engine.CopyProfile(profile);
-    std::string bytes(textBytes, '\0');
-    std::ifstream(book, std::ios::binary)
-        .read(bytes.data(), static_cast<std::streamsize>(textBytes));
-    const std::u16string text = sonoleaf::text::BytesToText(bytes);
 
     PerFile result;
     for (int round = 0; round < rounds; ++round) {
-        auto start = Clock::now();
-        engine.lengthListRunning = true;
-        engine.MakeAudioListByLength(book.u16string(), audio.u16string(), 1000);
-        engine.lengthListRunning = false;
-        const double list = Seconds(start);
-        const std::uintmax_t files = CountFiles(audio);
-        for (const auto& entry : fs::directory_iterator(audio)) fs::remove(entry.path());
-        start = Clock::now();
-        engine.RenderTextToFile(text, (audio / "whole.wav").u16string(), false);
-        const double whole = Seconds(start);
-        const bool wrote = fs::exists(audio / "whole.wav");
-        fs::remove(audio / "whole.wav");
-        if (!wrote || files == 0) {
-            std::fprintf(stderr, "the real service wrote no audio (%ju list files)\n", files);
+        Timing list, whole;
+        if (round % 2 == 0) {
+            list = ListRun(book, audio, length, true);
+            whole = WholeRun(text, audio);
+        } else {
+            whole = WholeRun(text, audio);
+            list = ListRun(book, audio, length, true);
+        }
+        if (whole.files != 1 || list.files == 0) {
+            std::fprintf(stderr, "the real service wrote no audio (%ju list files)\n", list.files);
             return {};
         }
-        result.ratios.push_back(list / whole);
+        result.ratios.push_back(list.seconds / whole.seconds);
+        result.cpuRatios.push_back(list.cpu / whole.cpu);
         std::printf(
-            "round %d: length list of %zu bytes at 1000, %ju files in %.2f s; "
-            "one rendering %.2f s; ratio %.3f\n",
-            round + 1, textBytes, files, list, whole, list / whole);
+            "round %d: length list of %zu bytes at %d through one helper, %ju files in %.2f s "
+            "(cpu %.2f s); one rendering %.2f s (cpu %.2f s); ratio %.3f (cpu %.3f)\n",
+            round + 1, textBytes, length, list.files, list.seconds, list.cpu, whole.seconds,
+            whole.cpu, result.ratios.back(), result.cpuRatios.back());
+        std::fflush(stdout);
     }
     const auto [low, high] = std::minmax_element(result.ratios.begin(), result.ratios.end());
-    std::printf("per-file ratio: median %.3f of %zu pairs, spread %.3f to %.3f (in %s)\n",
-                Median(result.ratios), result.ratios.size(), *low, *high,
-                scratch.Path().parent_path().c_str());
+    std::printf(
+        "per-file ratio: median %.3f of %zu pairs, spread %.3f to %.3f; processor time %.3f "
+        "(in %s)\n",
+        Median(result.ratios), result.ratios.size(), *low, *high, Median(result.cpuRatios),
+        scratch.Path().parent_path().c_str());
+
+    // Short files: the cost of a file itself stands out over a sentence of speech.
+    const fs::path sentences = scratch.Path() / "sentences.txt";
+    const int shortLength = 100;
+    WriteProse(sentences, smoke ? 300 : 2'000);
+    std::vector<double> helperMs, hereMs;
+    for (int round = 0; round < rounds; ++round) {
+        const Timing here = ListRun(sentences, audio, shortLength, false);
+        const Timing helper = ListRun(sentences, audio, shortLength, true);
+        if (here.files == 0 || helper.files != here.files) {
+            std::fprintf(stderr, "the short-file lists made %ju and %ju files\n", here.files,
+                         helper.files);
+            return {};
+        }
+        hereMs.push_back(here.seconds * 1000 / static_cast<double>(here.files));
+        helperMs.push_back(helper.seconds * 1000 / static_cast<double>(helper.files));
+    }
+    result.fileMs = Median(helperMs) - Median(hereMs);
+    std::printf(
+        "files of %d bytes (median of %d): %.1f ms a file through the helper, %.1f ms in this "
+        "process\n",
+        shortLength, rounds, Median(helperMs), Median(hereMs));
     return result;
 }
-
 }  // namespace
 
 int main() {
     const bool quick = Flag("SONOLEAF_BENCH_QUICK");
+    const bool smoke = sonoleaf::bench::Smoke();
     sonoleaf::testing::TempDir scratch;
     const fs::path nowhere = scratch.Path() / "no such folder";
+    if (!Flag("SONOLEAF_BENCH_READ_ONLY")) ShowStartCosts(smoke ? 1 : 7);
 
     // --- 2. Reading and scanning (children first, while this process is small) ------
-    const std::size_t bigBytes = quick ? 10u << 20 : 100u << 20;
-    const int pairs = quick ? 10'000 : 100'000;
+    const std::size_t bigBytes = smoke ? 1u << 20 : quick ? 10u << 20 : 100u << 20;
+    const int pairs = smoke ? 1'000 : quick ? 10'000 : 100'000;
     const fs::path big = scratch.Path() / "big.txt";
     const fs::path small = scratch.Path() / "small.txt";
     const fs::path titled = scratch.Path() / "titled.txt";
@@ -264,11 +398,13 @@ int main() {
     if (Flag("SONOLEAF_BENCH_READ_ONLY")) return 0;
 
     // --- 1. Per-file overhead with the real service ----------------------------------
-    const PerFile perFile = MeasurePerFile(quick);
+    const PerFile perFile = MeasurePerFile(quick, smoke);
     if (perFile.ratios.empty()) return 1;
 
     std::printf(
-        "list figures: per-file=%.2f read-MB/s=%.0f length-rss-MB=%.0f title-rss-ratio=%.1f\n",
-        Median(perFile.ratios), std::min(readRate, scanRate), lengthPeak, titleRatio);
+        "list figures: per-file=%.2f per-file-cpu=%.2f file-ms=%.1f read-MB/s=%.0f "
+        "length-rss-MB=%.0f title-rss-ratio=%.1f\n",
+        Median(perFile.ratios), Median(perFile.cpuRatios), perFile.fileMs,
+        std::min(readRate, scanRate), lengthPeak, titleRatio);
     return 0;
 }

@@ -8,7 +8,8 @@
 // The last line: "pronunciation figures: apply-MB/s=X apply-ms-per-20KB=Y", X over the
 // whole megabyte in one call, Y over its 20 KB slices one call each (as a render's
 // segments are given).
-// SONOLEAF_BENCH_QUICK=1 runs 3 rounds instead of 9.
+// SONOLEAF_BENCH_QUICK=1 runs 3 rounds instead of 9; SONOLEAF_BENCH_SMOKE=1 one round
+// over 64 KB, with no warm-up.
 
 #include <algorithm>
 #include <chrono>
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_mode.h"
 #include "bench_prose.h"
 #include "platform/text/pronunciations.h"
 
@@ -27,6 +29,7 @@ using Clock = std::chrono::steady_clock;
 using sonoleaf::text::Pronunciations;
 
 constexpr std::size_t kTextBytes = 1 << 20;
+constexpr std::size_t kSmokeTextBytes = 64 << 10;
 constexpr std::size_t kSliceBytes = 20 * 1024;
 
 double Median(std::vector<double> values) {
@@ -49,7 +52,7 @@ struct Workload {
     std::string text;
 };
 
-Workload MakeWorkload() {
+Workload MakeWorkload(std::size_t textBytes) {
     std::mt19937 random(7);
     Workload work;
     std::vector<std::string> names;
@@ -88,12 +91,12 @@ Workload MakeWorkload() {
     for (const char* pattern : patterns) work.rules += std::string(pattern) + "\n";
 
     sonoleaf::bench::Prose sentences;
-    while (work.text.size() < kTextBytes) {
+    while (work.text.size() < textBytes) {
         work.text += sentences.Next();
         if (random() % 3 == 0) work.text += names[random() % names.size()] + "'s ";
         if (random() % 8 == 0) work.text += std::to_string(random() % 500) + " km and 3rd. ";
     }
-    work.text.resize(kTextBytes);
+    work.text.resize(textBytes);
     return work;
 }
 
@@ -108,9 +111,9 @@ double MillisecondsOf(const Pronunciations& rules, const std::string& text, std:
 }  // namespace
 
 int main() {
-    const char* quick = std::getenv("SONOLEAF_BENCH_QUICK");
-    const int rounds = (quick != nullptr && std::string(quick) == "1") ? 3 : 9;
-    const Workload work = MakeWorkload();
+    const bool smoke = sonoleaf::bench::Smoke();
+    const int rounds = smoke ? 1 : sonoleaf::bench::Flag("SONOLEAF_BENCH_QUICK") ? 3 : 9;
+    const Workload work = MakeWorkload(smoke ? kSmokeTextBytes : kTextBytes);
     std::vector<sonoleaf::text::RuleProblem> problems;
     const auto parseStart = Clock::now();
     const Pronunciations rules = Pronunciations::Parse(work.rules, problems);
@@ -124,7 +127,7 @@ int main() {
     const Pronunciations none;
     std::size_t sink = 0;
     std::vector<double> wholeWith, wholeNone, slicesWith, slicesNone;
-    for (int round = 0; round <= rounds; ++round) {
+    for (int round = smoke ? 1 : 0; round <= rounds; ++round) {
         const double a = MillisecondsOf(rules, work.text, work.text.size(), sink);
         const double b = MillisecondsOf(none, work.text, work.text.size(), sink);
         const double c = MillisecondsOf(rules, work.text, kSliceBytes, sink);
@@ -140,8 +143,8 @@ int main() {
     const std::string changed = rules.Apply(work.text);
     std::printf("1,020 rules parsed in %.1f ms; the text grows from %zu to %zu bytes\n", parseMs,
                 work.text.size(), changed.size());
-    std::printf("1 MB in one call: %.1f ms with the rules, %.2f ms without (median of %d)\n",
-                Median(wholeWith), Median(wholeNone), rounds);
+    std::printf("%zu KB in one call: %.1f ms with the rules, %.2f ms without (median of %d)\n",
+                work.text.size() / 1024, Median(wholeWith), Median(wholeNone), rounds);
     std::printf("20 KB slices: %.3f ms each with the rules, %.4f ms without\n",
                 Median(slicesWith) / slices, Median(slicesNone) / slices);
     std::printf("pronunciation figures: apply-MB/s=%.1f apply-ms-per-20KB=%.3f\n",

@@ -6,13 +6,15 @@
 // and a peak of at most 1.7 times the wide text's own size: the wide text and its
 // UTF-8 form, nothing per character in between.
 //
-// SONOLEAF_BENCH_QUICK=1 shrinks the inputs tenfold for a trial run.
+// SONOLEAF_BENCH_QUICK=1 shrinks the inputs tenfold for a trial run;
+// SONOLEAF_BENCH_SMOKE=1 converts a megabyte once.
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "bench_mode.h"
 #include "child_figures.h"
 #include "platform/text/byte_text.h"
 
@@ -64,9 +66,9 @@ Measured Measure(std::u16string (*make)(std::size_t), std::size_t characters) {
 }  // namespace
 
 int main() {
-    const char* quick = std::getenv("SONOLEAF_BENCH_QUICK");
-    const std::size_t characters =
-        (quick != nullptr && std::string(quick) == "1") ? (10u << 20) : (100u << 20);
+    const std::size_t characters = sonoleaf::bench::Smoke()                        ? (1u << 20)
+                                   : sonoleaf::bench::Flag("SONOLEAF_BENCH_QUICK") ? (10u << 20)
+                                                                                   : (100u << 20);
     struct Case {
         const char* name;
         std::u16string (*make)(std::size_t);

@@ -14,7 +14,9 @@
 //
 // The last line: "voice figures: wer-male=W1 wer-female=W2 flite-service/cli=R
 // realtime=T". Goals: each WER at most 0.10, the service within 2 % of the command.
-// SONOLEAF_BENCH_RUNS=N sets the number of counted rounds (default 5, at least 3).
+// SONOLEAF_BENCH_RUNS=N sets the number of counted rounds (default 5, at least 3);
+// SONOLEAF_BENCH_SMOKE=1 speaks the text's first two sentences, one round with no
+// warm-up.
 
 #include <spawn.h>
 #include <sys/resource.h>
@@ -34,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_mode.h"
 #include "platform/speech/speech_service.h"
 #include "platform/text/text_convert.h"
 #include "support/audio_analysis.h"
@@ -181,15 +184,22 @@ std::string ReadText(const fs::path& path) {
 }  // namespace
 
 int main() {
-    const fs::path textPath = fs::path(SONOLEAF_BENCH_DATA) / "prose.txt";
-    const std::string text = ReadText(textPath);
+    const bool smoke = sonoleaf::bench::Smoke();
+    const fs::path prosePath = fs::path(SONOLEAF_BENCH_DATA) / "prose.txt";
+    std::string text = ReadText(prosePath);
     if (Words(text).size() < 100) {
-        std::fprintf(stderr, "the prose text %s is missing\n", textPath.c_str());
+        std::fprintf(stderr, "the prose text %s is missing\n", prosePath.c_str());
         return 1;
+    }
+    sonoleaf::testing::TempDir dir;
+    fs::path textPath = prosePath;
+    if (smoke) {
+        text.resize(text.find('.', text.find('.') + 1) + 1);
+        textPath = dir.Path() / "short.txt";
+        std::ofstream(textPath) << text << "\n";
     }
     const std::u16string wide = sonoleaf::text::ToWide(text);
     const auto service = ss::CreateSystemSpeechService();
-    sonoleaf::testing::TempDir dir;
 
     // Word error rates of the default voices.
     const bool canRecognise = HasCommand("pocketsphinx_continuous") && HasCommand("sox");
@@ -220,13 +230,11 @@ int main() {
     const auto rms = FirstToken(*service, u"Name=Flite rms (US English) Male");
     const bool hasCli = HasCommand("flite");
     if (!hasCli) std::printf("the flite command is missing: no speed comparison\n");
-    int runs = 5;
-    if (const char* value = std::getenv("SONOLEAF_BENCH_RUNS"))
-        runs = std::max(3, std::atoi(value));
+    const int runs = sonoleaf::bench::Rounds(5);
     std::vector<double> serviceWall;
     std::vector<double> cliWall;
     std::vector<double> realtime;
-    for (int round = 0; round <= runs && rms && hasCli; ++round) {
+    for (int round = smoke ? 1 : 0; round <= runs && rms && hasCli; ++round) {
         for (int turn = 0; turn < 2; ++turn) {
             const bool cliTurn = (turn + round) % 2 == 1;
             const Figures f = cliTurn

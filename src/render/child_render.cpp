@@ -5,9 +5,11 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "platform/speech/file_render.h"
@@ -22,30 +24,40 @@ namespace {
 namespace ss = speech_service;
 
 // Pauses `voice` once `stop` is set: a signal handler may not take the voice's locks,
-// this thread may.
+// this thread may. It looks every few milliseconds and ends at once when told, so that
+// a file's process does not wait out a sleep after its work.
 class StopWatcher {
   public:
     StopWatcher(ss::Voice& voice, const std::atomic<bool>& stop)
         : thread_([this, &voice, &stop] {
-              while (!finished_.load()) {
+              std::unique_lock lock(mutex_);
+              while (!finished_) {
                   if (stop.load()) voice.Pause();
-                  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                  finishing_.wait_for(lock, std::chrono::milliseconds(5));
               }
           }) {}
     ~StopWatcher() {
-        finished_.store(true);
+        {
+            std::lock_guard lock(mutex_);
+            finished_ = true;
+        }
+        finishing_.notify_all();
         thread_.join();
     }
     StopWatcher(const StopWatcher&) = delete;
     StopWatcher& operator=(const StopWatcher&) = delete;
 
   private:
-    std::atomic<bool> finished_{false};
-    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable finishing_;
+    bool finished_ = false;  // guarded by mutex_
+    std::thread thread_;     // last: starts once the members above exist
 };
 
 RenderResult RenderFile(const FileWork& work, const std::atomic<bool>& stop) {
-    const std::shared_ptr<ss::SpeechService> service = ss::CreateSystemSpeechService();
+    // Only the synthesizer of the file's voice is started: the others cost every file.
+    const std::shared_ptr<ss::SpeechService> service =
+        ss::CreateSystemSpeechServiceFor(work.voice.name);
     std::shared_ptr<ss::Voice> voice;
     ss::HResult hr = service->CreateVoice(voice);
     if (ss::Succeeded(hr) && !voice) hr = ss::kFail;

@@ -74,4 +74,9 @@ std::string InstalledEnginesProblem();
 // The working installed engine that offers the voice `voiceId`; null for none.
 std::shared_ptr<SynthesisEngine> InstalledEngineWithVoice(std::string_view voiceId);
 
+// For a process that reads with the one voice named `voiceName`: a service over the
+// first installed engine that offers it, the others not started. The whole system
+// service when the name is empty (the default voice) or no engine offers it.
+std::shared_ptr<SpeechService> CreateSystemSpeechServiceFor(const std::u16string& voiceName);
+
 }  // namespace sonoleaf::speech_service

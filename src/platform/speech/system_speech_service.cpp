@@ -58,19 +58,44 @@ std::string UnknownEngineNames() {
            " (known: flite, espeak-ng)";
 }
 
-std::vector<std::shared_ptr<SynthesisEngine>> InstalledEngines() {
+// Tells once per process of the names in SONOLEAF_ENGINES that name no synthesizer.
+void WarnOfUnknownEngines() {
     static const bool warned = [] {
         if (const std::string unknown = UnknownEngineNames(); !unknown.empty())
             std::fprintf(stderr, "sonoleaf: %s\n", unknown.c_str());
         return true;
     }();
     (void)warned;
+}
+
+// The engine of a name of kEngineNames, started now if it was not yet.
+std::shared_ptr<SynthesisEngine> EngineNamed(const std::string& name) {
+    if (name == "flite") return FliteEngine();
+    if (name == "espeak-ng") return EspeakEngine();
+    return nullptr;
+}
+
+std::vector<std::shared_ptr<SynthesisEngine>> InstalledEngines() {
+    WarnOfUnknownEngines();
     std::vector<std::shared_ptr<SynthesisEngine>> engines;
-    for (const std::string& name : ChosenEngineNames()) {
-        if (name == "flite") engines.push_back(FliteEngine());
-        if (name == "espeak-ng") engines.push_back(EspeakEngine());
-    }
+    for (const std::string& name : ChosenEngineNames())
+        if (auto engine = EngineNamed(name)) engines.push_back(std::move(engine));
     return engines;
+}
+
+// The first working installed engine that offers a voice `wanted` accepts. The engines
+// after it are not started: a process that reads with one voice spends nothing on the
+// others (eSpeak NG's start alone takes milliseconds, which a list pays per file).
+template <typename Wanted>
+std::shared_ptr<SynthesisEngine> FirstEngineOffering(Wanted&& wanted) {
+    WarnOfUnknownEngines();
+    for (const std::string& name : ChosenEngineNames()) {
+        std::shared_ptr<SynthesisEngine> engine = EngineNamed(name);
+        if (!engine || Failed(engine->Status())) continue;
+        for (const EngineVoice& voice : engine->Voices())
+            if (wanted(voice)) return engine;
+    }
+    return nullptr;
 }
 
 class SystemSpeechService final : public SpeechService {
@@ -138,12 +163,16 @@ std::string InstalledEnginesProblem() {
 }
 
 std::shared_ptr<SynthesisEngine> InstalledEngineWithVoice(std::string_view voiceId) {
-    for (const auto& engine : InstalledEngines()) {
-        if (Failed(engine->Status())) continue;
-        for (const EngineVoice& voice : engine->Voices())
-            if (voice.id == voiceId) return engine;
+    return FirstEngineOffering([&](const EngineVoice& voice) { return voice.id == voiceId; });
+}
+
+std::shared_ptr<SpeechService> CreateSystemSpeechServiceFor(const std::u16string& voiceName) {
+    if (!voiceName.empty()) {
+        if (auto engine = FirstEngineOffering(
+                [&](const EngineVoice& voice) { return voice.name == voiceName; }))
+            return CreateSpeechService({std::move(engine)});
     }
-    return nullptr;
+    return CreateSystemSpeechService();
 }
 
 std::shared_ptr<SpeechService> CreateSystemSpeechService() {

@@ -2,21 +2,25 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/speech/locale_language.h"
 #include "platform/speech/service_helpers.h"
+#include "platform/speech/synthesis_engine.h"
 #include "platform/text/text_convert.h"
 
 namespace sonoleaf::testing {
 namespace {
 
-std::vector<std::shared_ptr<ss::VoiceToken>> Enumerate(const char16_t* required,
-                                                       const char16_t* optional) {
+std::vector<std::shared_ptr<ss::VoiceToken>> Enumerate(
+    const char16_t* required, const char16_t* optional,
+    const std::shared_ptr<ss::SpeechService>& service = Service()) {
     std::unique_ptr<ss::TokenCategory> category;
     std::unique_ptr<ss::TokenEnumeration> tokens;
-    EXPECT_EQ(Service()->CreateTokenCategory(category), ss::kOk);
+    EXPECT_EQ(service->CreateTokenCategory(category), ss::kOk);
     EXPECT_EQ(category->SetId(ss::kVoicesCategory, false), ss::kOk);
     EXPECT_EQ(category->EnumTokens(required, optional, tokens), ss::kOk);
     std::vector<std::shared_ptr<ss::VoiceToken>> list;
@@ -138,6 +142,25 @@ TEST(VoiceTokens, TokensOfAnotherServiceAreRefused) {
     EXPECT_EQ(voice->SetVoice(std::make_shared<Foreign>()), ss::kInvalidArg);
     EXPECT_EQ(voice->SetVoice(nullptr), ss::kOk);
     EXPECT_EQ(voice->SetVoice(FirstToken(u"Gender=Female")), ss::kOk);
+}
+
+// A process that reads with one voice gets a service over that voice's synthesizer
+// alone; no name, or one no synthesizer offers, gets the whole service.
+TEST(VoiceTokens, ServiceForOneVoiceHoldsItsSynthesizerAlone) {
+    const std::vector<std::u16string> all = Names(Enumerate(nullptr, nullptr));
+    for (const auto& [name, family] : std::vector<std::pair<std::u16string, std::u16string>>{
+             {u"Flite rms (US English) Male", u"Flite "},
+             {u"eSpeak NG English (America) Male", u"eSpeak NG "},
+             {u"", u""},
+             {u"No such voice", u""}}) {
+        SCOPED_TRACE(text::ToNarrow(name));
+        const auto offered =
+            Names(Enumerate(nullptr, nullptr, ss::CreateSystemSpeechServiceFor(name)));
+        EXPECT_EQ(offered.size(), std::count_if(all.begin(), all.end(), [&](const auto& other) {
+                      return other.starts_with(family);
+                  }));
+        EXPECT_EQ(std::count(offered.begin(), offered.end(), name), family.empty() ? 0 : 1);
+    }
 }
 
 TEST(VoiceTokens, LocaleNamesBecomeLanguageTags) {
