@@ -51,6 +51,11 @@ struct Options {
     QCommandLineOption resume{"resume",
                               "list: go on with an unfinished run of the same list in the folder, "
                               "making only what it is missing (without it, the list starts over)."};
+    QCommandLineOption subtitles{"subtitles",
+                                 "A SubRip file (.srt) beside every audio file written, a cue "
+                                 "per sentence; --subtitles=vtt writes WebVTT (.vtt)."};
+    // The format given to --subtitles=..., an option of its own once the line is read.
+    QCommandLineOption subtitleFormat{"subtitle-format", "", "srt|vtt"};
     QCommandLineOption chapters{"chapters",
                                 "pdf: a chapter per top-level entry of the PDF's outline."};
     QCommandLineOption help{QStringList{"h", "help"}, "Shows this help."};
@@ -112,6 +117,12 @@ std::string TakeSettings(const QCommandLineParser& parser, const Options& o, Cli
         *targets[i] = *value;
     }
     options.quiet = parser.isSet(o.quiet);
+    if (parser.isSet(o.subtitles) || parser.isSet(o.subtitleFormat)) {
+        const QString format = parser.value(o.subtitleFormat);
+        if (!format.isEmpty() && format != "srt" && format != "vtt")
+            return "--subtitles must be srt or vtt";
+        options.subtitles = format == "vtt" ? 2 : 1;
+    }
     return {};
 }
 
@@ -172,19 +183,29 @@ ParseOutcome Usage(std::string error) {
 }  // namespace
 
 ParseOutcome ParseCommandLine(const std::vector<std::string>& arguments) {
-    const Options o;
+    Options o;
+    o.subtitleFormat.setFlags(QCommandLineOption::HiddenFromHelp);
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
         QString::fromLatin1(kSynopsis) +
         "\nThe window's jobs without a window: the same files, names and messages.");
     parser.addOptions({o.voice, o.format, o.volume, o.speed, o.jobs, o.quiet, o.length, o.titles,
-                       o.start, o.resume, o.chapters, o.help, o.version});
+                       o.start, o.resume, o.subtitles, o.subtitleFormat, o.chapters, o.help,
+                       o.version});
     parser.addPositionalArgument("command", "voices, speak, render, list or pdf.");
     parser.addPositionalArgument("files", "The text file (or PDF or EPUB) and the folder.",
                                  "[FILE] [FOLDER]");
     QStringList list{QCoreApplication::applicationName()};
-    for (const std::string& argument : arguments) list << QString::fromStdString(argument);
+    for (const std::string& argument : arguments) {
+        // A flag with an optional value, which the parser does not know.
+        if (argument.starts_with("--subtitles=")) {
+            list << "--subtitles"
+                 << QString::fromStdString("--subtitle-format=" + argument.substr(12));
+        } else {
+            list << QString::fromStdString(argument);
+        }
+    }
     if (!parser.parse(list)) return Usage(parser.errorText().toStdString());
 
     ParseOutcome outcome;

@@ -20,11 +20,12 @@ struct CliOptions {
     std::int32_t speed = 0;
     int jobs = 1;
     bool quiet = false;
-    bool byTitles = false;    // list --titles; else list --length
-    std::int32_t length = 0;  // list --length N
-    std::int32_t start = 1;   // list --titles --start K
-    bool resume = false;      // list --resume: an unfinished run in the folder goes on
-    bool chapters = false;    // pdf --chapters: from the PDF's outline
+    bool byTitles = false;       // list --titles; else list --length
+    std::int32_t length = 0;     // list --length N
+    std::int32_t start = 1;      // list --titles --start K
+    bool resume = false;         // list --resume: an unfinished run in the folder goes on
+    std::int32_t subtitles = 0;  // --subtitles[=srt|vtt]: 0 none, 1 SubRip, 2 WebVTT
+    bool chapters = false;       // pdf --chapters: from the PDF's outline
 };
 
 struct ParseOutcome {

@@ -84,6 +84,7 @@ void SetProfile(const CliOptions& options, CliJobHost& host) {
     profile.audioType = options.audioType;
     profile.volume = options.volume;
     profile.speed = options.speed;
+    profile.subtitles = options.subtitles;
     host.Engine().SetVoiceName(text::ToWide(options.voiceName));
 }
 

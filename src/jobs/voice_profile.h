@@ -15,6 +15,8 @@ struct VoiceProfile {
     std::atomic<std::int32_t> speed{-2};
     std::atomic<std::int32_t> voiceGender{Male};
     std::atomic<std::int32_t> audioType{Mp3};
+    // Subtitles beside every audio file written: 0 none, 1 SubRip, 2 WebVTT.
+    std::atomic<std::int32_t> subtitles{0};
 };
 
 }  // namespace sonoleaf

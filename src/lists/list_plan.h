@@ -13,9 +13,27 @@
 
 namespace sonoleaf {
 
+// Marks a list run of a stem in a folder as under way in this program while it lives,
+// so that another run of the same stem at the same time (both lists over one source and
+// folder) does not take its files in the making for leftovers of a crash.
+class ListRunMark {
+  public:
+    ListRunMark(std::string folder, std::string stem);
+    ~ListRunMark();
+    ListRunMark(const ListRunMark&) = delete;
+    ListRunMark& operator=(const ListRunMark&) = delete;
+    // Whether it is the only run of its stem and folder under way in this program.
+    bool Alone() const { return alone_; }
+
+  private:
+    std::string key_;
+    bool alone_ = true;
+};
+
 struct ListPlan {
     std::string folder;  // the destination folder, as the file system names it
     std::string stem;    // the source's stem: the list's files and journal are named by it
+    std::unique_ptr<ListRunMark> mark;
     // Null when the run keeps no journal (its source could not be identified).
     std::unique_ptr<ListJournal> journal;
     // Files (or chapters) an earlier run finished; not made again.

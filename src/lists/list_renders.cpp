@@ -1,5 +1,6 @@
 #include "lists/list_renders.h"
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <utility>
@@ -7,6 +8,8 @@
 #include "platform/speech/audiobook_codec.h"
 #include "platform/speech/chapter_file.h"
 #include "platform/speech/encoded_chapter.h"
+#include "platform/speech/piece_notes.h"
+#include "platform/text/subtitles.h"
 #include "platform/text/text_convert.h"
 #include "render/render_pool.h"
 
@@ -94,6 +97,7 @@ void ListRenders::Render(std::int64_t number, std::u16string text, std::u16strin
         work.text = std::move(text);
         work.outputPath = text::ToWide(temporary);
         work.tags = std::move(tags);
+        work.subtitles = static_cast<ss::SubtitleFormat>(profile_.subtitles);
         auto done = [this, index, outcome, temporary, target](const RenderResult& result) mutable {
             outcome.stopped = !running_.load();
             outcome.result = Place(outcome.number, temporary, target, result, outcome.stopped);
@@ -120,6 +124,21 @@ void ListRenders::Render(std::int64_t number, std::u16string text, std::u16strin
 
 RenderResult ListRenders::Place(std::int64_t number, const std::string& temporary,
                                 const std::string& target, RenderResult result, bool stopped) {
+    // The subtitles (or a chapter's notes for them) beside the file go where it goes.
+    const auto companions = [](const std::string& path) {
+        return std::array<std::string, 3>{text::SubtitlePathFor(path, false),
+                                          text::SubtitlePathFor(path, true), ss::CuesPathFor(path)};
+    };
+    const auto fromCompanions = companions(temporary);
+    const auto toCompanions = companions(target);
+    const auto settleCompanions = [&](bool keep) {
+        for (std::size_t i = 0; i < fromCompanions.size() && temporary != target; ++i) {
+            std::error_code missing;
+            if (!fs::exists(fromCompanions[i], missing)) continue;
+            if (!keep || !CommitTemporary(fromCompanions[i], toCompanions[i]))
+                RemoveFile(fromCompanions[i]);
+        }
+    };
     const bool saved = result.kind == RenderResult::Kind::Saved;
     // A chapter cut short by Stop or a failure is left out of the book. A file keeps
     // what its stream kept of it (a WAV cut short by a full disk holds a header that
@@ -128,10 +147,14 @@ RenderResult ListRenders::Place(std::int64_t number, const std::string& temporar
     const bool kept = fs::is_regular_file(temporary, error) && fs::file_size(temporary, error) > 0;
     if ((plan_.audiobook && (!saved || stopped)) || !kept || error) {
         if (temporary != target) RemoveFile(temporary);
+        settleCompanions(false);
         return result;
     }
-    if (temporary != target && !CommitTemporary(temporary, target))
+    if (temporary != target && !CommitTemporary(temporary, target)) {
+        settleCompanions(false);
         return saved ? RenderResult::Failure(u"It could not take its name in the folder.") : result;
+    }
+    settleCompanions(true);
     // Only a whole file is one an interrupted run need not make again.
     if (saved && !stopped && plan_.journal) plan_.journal->MarkFinished(number);
     return result;
@@ -182,6 +205,7 @@ RenderResult ListRenders::JoinChapter(const Outcome& outcome) {
         ss::Failed(ss::ParseChapter(bytes, chapter, &why)))
         return RenderResult::Failure(u"Its chapter was lost: " + text::ToWide(why) + u".");
     ss::AudiobookWriter& book = *plan_.book;
+    const std::int64_t start = book.SamplesWritten();
     if (ss::Failed(book.AddChapter(outcome.chapter, chapter))) {
         return RenderResult::Failure(u"It could not be joined to the audiobook: " +
                                      text::ToWide(book.Problem()) + u".");
@@ -195,12 +219,23 @@ RenderResult ListRenders::JoinChapter(const Outcome& outcome) {
         return RenderResult::Failure(u"It could not be joined to the audiobook: " +
                                      text::ToWide(book.Problem()) + u".");
     }
+    // Its cues, moved to where it starts in the book.
+    std::string notes;
+    if (profile_.subtitles != 0 &&
+        ReadWhole(ss::CuesPathFor(ChapterFilePath(plan_.folder, plan_.stem, outcome.number)),
+                  notes)) {
+        for (const ss::PieceNote& note :
+             ss::ParsePieceNotes(notes).value_or(std::vector<ss::PieceNote>{}))
+            bookCues_.Add(note.text, start + note.start, note.span);
+    }
     return RenderResult::Saved();
 }
 
 void ListRenders::RemoveChapters() {
-    for (std::int64_t number = 1; number <= lastNumber_; ++number)
+    for (std::int64_t number = 1; number <= lastNumber_; ++number) {
         RemoveFile(ChapterFilePath(plan_.folder, plan_.stem, number));
+        RemoveFile(ss::CuesPathFor(ChapterFilePath(plan_.folder, plan_.stem, number)));
+    }
 }
 
 ListFailures ListRenders::Finish() {
@@ -215,6 +250,14 @@ ListFailures ListRenders::Finish() {
             failures_.Count(RenderResult::Failure(u"The audiobook could not be written: " +
                                                   text::ToWide(plan_.book->Problem()) + u"."),
                             false);
+        } else if (hr == ss::kOk && profile_.subtitles != 0) {
+            // One subtitle file for the whole book.
+            const bool vtt =
+                profile_.subtitles == static_cast<std::int32_t>(ss::SubtitleFormat::Vtt);
+            const std::string path =
+                text::SubtitlePathFor(plan_.folder + "/" + plan_.stem + ".m4b", vtt);
+            text::WriteSubtitleFile(
+                path, vtt ? text::FormatVtt(bookCues_.Cues()) : text::FormatSrt(bookCues_.Cues()));
         }
     }
     const bool whole = !anyStopped_ && running_.load() && !failures_.Any();

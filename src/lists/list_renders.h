@@ -20,6 +20,7 @@
 #include "lists/list_plan.h"
 #include "platform/speech/speech_service.h"
 #include "platform/text/progress.h"
+#include "platform/text/subtitles.h"
 #include "render/render_result.h"
 #include "speech/speech_engine.h"
 
@@ -74,6 +75,7 @@ class ListRenders {
     bool anyStopped_ = false;
     std::int64_t lastNumber_ = 0;
     ListFailures failures_;
+    text::CueBuilder bookCues_;   // an audiobook's, as its chapters are joined
     progress::JobProgress* job_;  // the list's job; results come in on other threads
 };
 

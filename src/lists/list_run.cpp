@@ -1,5 +1,9 @@
 #include "lists/list_run.h"
 
+#include <filesystem>
+#include <mutex>
+#include <set>
+
 #include "platform/speech/synthesis_engine.h"
 #include "platform/text/output_names.h"
 #include "platform/text/text_convert.h"
@@ -25,7 +29,27 @@ ss::AudiobookTags BookTags(const std::u16string& textPath, const std::u16string&
     return tags;
 }
 
+std::mutex runsMutex;
+std::multiset<std::string>& RunsUnderWay() {
+    static std::multiset<std::string> runs;
+    return runs;
+}
+
 }  // namespace
+
+ListRunMark::ListRunMark(std::string folder, std::string stem) {
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(folder, error);
+    key_ = (error ? folder : canonical.string()) + "\n" + stem;
+    std::lock_guard lock(runsMutex);
+    alone_ = RunsUnderWay().count(key_) == 0;
+    RunsUnderWay().insert(key_);
+}
+
+ListRunMark::~ListRunMark() {
+    std::lock_guard lock(runsMutex);
+    RunsUnderWay().erase(RunsUnderWay().find(key_));
+}
 
 ListKey ListKeyFor(SpeechEngine& engine, const ProfileCopy& profile, const std::u16string& textPath,
                    const std::u16string& folder, const std::string& numbers) {
@@ -61,7 +85,8 @@ ListPlan PrepareListPlan(SpeechEngine& engine, const ProfileCopy& profile, const
     ListPlan plan;
     plan.folder = key.folder;
     plan.stem = key.stem;
-    RemoveLeftoverTemporaries(plan.folder, plan.stem);
+    plan.mark = std::make_unique<ListRunMark>(plan.folder, plan.stem);
+    if (plan.mark->Alone()) RemoveLeftoverTemporaries(plan.folder, plan.stem);
     if (key.source) {
         plan.journal =
             ListJournal::Begin(plan.folder, plan.stem, *key.source, key.settings, resume);

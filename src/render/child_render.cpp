@@ -79,7 +79,7 @@ RenderResult RenderFile(const FileWork& work, const std::atomic<bool>& stop) {
     {
         const StopWatcher watcher(*voice, stop);
         outcome = ss::SpeakIntoFile(*service, *voice, work.text, ss::kSpeakDefault, work.outputPath,
-                                    tags);
+                                    tags, work.subtitles);
     }
     voice.reset();  // releases the stream: a file that failed before any sound goes
     if (ss::Failed(outcome.result)) return RenderResult::Failure(outcome.step, outcome.result);

@@ -134,7 +134,8 @@ RenderResult RenderIntoFile(SpeechEngine& engine, LiveVoices& live, const std::u
         if (ss::Succeeded(outcome.result)) {
             if (!voice.Name().empty()) request.tags.comment = u"Read by " + voice.Name();
             outcome = ss::SpeakIntoFile(engine.Service(), *voice, text, request.flags,
-                                        request.outputPath, request.tags);
+                                        request.outputPath, request.tags,
+                                        static_cast<ss::SubtitleFormat>(request.profile.subtitles));
         }
         if (ss::Failed(outcome.result)) {
             result = RenderResult::Failure(outcome.step, outcome.result);
@@ -197,6 +198,7 @@ void SpeechEngine::CopyProfile(const VoiceProfile& profile) {
     audioType = profile.audioType.load();
     volume = profile.volume.load();
     speed = profile.speed.load();
+    subtitles_ = profile.subtitles.load();
 }
 
 void SpeechEngine::SetVoiceName(std::u16string name) {
@@ -206,7 +208,8 @@ void SpeechEngine::SetVoiceName(std::u16string name) {
 
 ProfileCopy SpeechEngine::TakeProfile() const {
     std::lock_guard lock(profileMutex_);
-    return {voiceGender.load(), audioType.load(), volume.load(), speed.load(), voiceName_, {}};
+    return {voiceGender.load(), audioType.load(), volume.load(), speed.load(), voiceName_, {},
+            subtitles_};
 }
 
 std::shared_ptr<ss::VoiceToken> SpeechEngine::ChooseToken(

@@ -33,6 +33,8 @@ struct ProfileCopy {
     // The language of the book being read (BCP 47, from its metadata); empty when not
     // known. A voice picked by gender then speaks it when one of that gender can.
     std::u16string language;
+    // Subtitles beside every file written (a SubtitleFormat).
+    std::int32_t subtitles = 0;
 };
 
 class SpeechEngine {
@@ -126,6 +128,7 @@ class SpeechEngine {
     std::shared_ptr<speech_service::SpeechService> service_;
     mutable std::mutex profileMutex_;  // CopyProfile against TakeProfile
     std::u16string voiceName_;         // guarded by profileMutex_
+    std::int32_t subtitles_ = 0;       // guarded by profileMutex_
     std::mutex helpersMutex_;          // guards the three below
     int helperSlots_ = 0;
     bool helpersTried_ = false;

@@ -35,6 +35,7 @@ inline constexpr int kFemaleRadio = 1027;
 inline constexpr int kMp3Radio = 1028;
 inline constexpr int kWavRadio = 1029;
 inline constexpr int kM4bRadio = 1030;
+inline constexpr int kSubtitlesCheck = 1046;
 inline constexpr int kVolumeTrackbar = 1031;
 inline constexpr int kSpeedTrackbar = 1032;
 

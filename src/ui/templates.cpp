@@ -105,6 +105,8 @@ const DialogTemplate& VoiceSettingTemplate() {
             {kNoId, ControlKind::Static, "Set Volume", 31, 90, 36, 8, kNoStyle, kVolumeTrackbar},
             {kSpeedTrackbar, ControlKind::Trackbar, "", 184, 109, 74, 18, kTabStop},
             {kNoId, ControlKind::Static, "Set Speed", 190, 88, 34, 8, kNoStyle, kSpeedTrackbar},
+            {kSubtitlesCheck, ControlKind::CheckBox, "Write subtitles (.srt)", 100, 157, 90, 10,
+             kTabStop},
         },
     };
     return settings;

@@ -1,6 +1,7 @@
 #include "ui/voice_setting.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QRadioButton>
 #include <QSlider>
 #include <array>
@@ -17,6 +18,7 @@ using ui::kM4bRadio;
 using ui::kMaleRadio;
 using ui::kMp3Radio;
 using ui::kSpeedTrackbar;
+using ui::kSubtitlesCheck;
 using ui::kVolumeTrackbar;
 using ui::kWavRadio;
 
@@ -48,6 +50,7 @@ bool VoiceSetting::DoDataExchange(bool) {
     mp3Button = ControlAs<QRadioButton>(kMp3Radio);
     wavButton = ControlAs<QRadioButton>(kWavRadio);
     m4bButton = ControlAs<QRadioButton>(kM4bRadio);
+    subtitlesCheck = ControlAs<QCheckBox>(kSubtitlesCheck);
 
     volumeTrackbar->setRange(0, 100);
     volumeTrackbar->setValue(volume.load());
@@ -56,6 +59,7 @@ bool VoiceSetting::DoDataExchange(bool) {
     (voiceGender.load() == Male ? maleButton : femaleButton)->setChecked(true);
     const std::int32_t type = audioType.load();
     (type == Mp3 ? mp3Button : type == Wav ? wavButton : m4bButton)->setChecked(true);
+    subtitlesCheck->setChecked(subtitles.load() != 0);
     return true;
 }
 
@@ -64,6 +68,7 @@ void VoiceSetting::OnOK() {
     speed.store(speedTrackbar->value());
     voiceGender.store(maleButton->isChecked() ? Male : Female);
     audioType.store(mp3Button->isChecked() ? Mp3 : wavButton->isChecked() ? Wav : M4b);
+    subtitles.store(subtitlesCheck->isChecked() ? 1 : 0);  // the window writes SubRip
     TemplateDialog::OnOK();
 }
 

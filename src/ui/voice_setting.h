@@ -8,6 +8,7 @@
 #include "jobs/voice_profile.h"
 #include "platform/dialogs/template_dialog.h"
 
+class QCheckBox;
 class QRadioButton;
 class QSlider;
 
@@ -35,6 +36,7 @@ class VoiceSetting : public dialogs::TemplateDialog, public VoiceProfile {
     QPointer<QRadioButton> mp3Button;
     QPointer<QRadioButton> wavButton;
     QPointer<QRadioButton> m4bButton;
+    QPointer<QCheckBox> subtitlesCheck;
 };
 
 }  // namespace sonoleaf

@@ -94,6 +94,8 @@ inline const std::vector<ExpectedControl>& VoiceSettingControls() {
         {-1, Kind::Static, "Set Volume", 31, 90, 36, 8, "Set Volume"},
         {1032, Kind::Trackbar, "", 184, 109, 74, 18, "Set Speed"},
         {-1, Kind::Static, "Set Speed", 190, 88, 34, 8, "Set Speed"},
+        {1046, Kind::CheckBox, "Write subtitles (.srt)", 100, 157, 90, 10,
+         "Write subtitles (.srt)"},
     };
     return controls;
 }

@@ -26,7 +26,8 @@ class AudioOutput {
     // The piece of speech whose samples are written next, for subtitles; only a file
     // that wants them takes it.
     virtual bool WantsPieceNotes() const { return false; }
-    virtual void NotePiece(std::string /*text*/, std::span<const std::int16_t> /*samples*/) {}
+    virtual void NotePiece(std::string /*text*/, std::span<const std::int16_t> /*samples*/,
+                           std::size_t /*offset*/) {}
 };
 
 }  // namespace sonoleaf::speech_service

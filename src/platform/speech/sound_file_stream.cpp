@@ -213,10 +213,12 @@ bool SoundFileStream::WantsPieceNotes() const {
     return subtitles_ != SubtitleFormat::None;
 }
 
-void SoundFileStream::NotePiece(std::string text, std::span<const std::int16_t> samples) {
+void SoundFileStream::NotePiece(std::string text, std::span<const std::int16_t> samples,
+                                std::size_t offset) {
     std::lock_guard lock(mutex_);
     if (subtitles_ == SubtitleFormat::None) return;
-    notes_.push_back({std::move(text), samples_, text::FindSound(samples)});
+    notes_.push_back(
+        {std::move(text), samples_ + static_cast<std::int64_t>(offset), text::FindSound(samples)});
 }
 
 // Beside a file that is kept: its subtitles up to where it ends, or, beside a chapter,

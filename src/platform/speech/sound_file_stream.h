@@ -45,8 +45,9 @@ class SoundFileStream final : public FileStream {
     bool IsAudiobook() const;
     // Whether the file's speech is to be noted piece by piece, for its subtitles.
     bool WantsPieceNotes() const;
-    // The piece whose samples are written next: `text` its words, `samples` its sound.
-    void NotePiece(std::string text, std::span<const std::int16_t> samples);
+    // A piece whose samples are written next, `offset` samples on: `text` its words,
+    // `samples` its sound.
+    void NotePiece(std::string text, std::span<const std::int16_t> samples, std::size_t offset);
     bool IsBound() const;
 
     // Whether a path names an MP3 file: its name ends in ".mp3", in any letter case.

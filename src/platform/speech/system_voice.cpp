@@ -13,8 +13,8 @@
 #include "platform/speech/text_pieces.h"
 #include "platform/text/byte_text.h"
 #include "platform/text/markup_scan.h"
-#include "platform/text/subtitles.h"
 #include "platform/text/progress.h"
+#include "platform/text/subtitles.h"
 #include "platform/text/text_convert.h"
 
 namespace sonoleaf::speech_service {
@@ -46,8 +46,9 @@ class FileOutput final : public AudioOutput {
     }
     void StartChapter(const std::u16string& title) override { stream_->StartChapter(title); }
     bool WantsPieceNotes() const override { return stream_->WantsPieceNotes(); }
-    void NotePiece(std::string text, std::span<const std::int16_t> samples) override {
-        stream_->NotePiece(std::move(text), samples);
+    void NotePiece(std::string text, std::span<const std::int16_t> samples,
+                   std::size_t offset) override {
+        stream_->NotePiece(std::move(text), samples, offset);
     }
     HResult Finish() override {
         if (wrote_) return kOk;
@@ -411,7 +412,7 @@ HResult SystemVoice::Consume(AudioOutput& output, Queue& queue) {
         std::size_t at = 0;
         for (auto& [text, count] : notes) {
             const std::size_t take = std::min(count, samples.size() - at);
-            output.NotePiece(std::move(text), {samples.data() + at, take});
+            output.NotePiece(std::move(text), {samples.data() + at, take}, at);
             at += take;
         }
         ApplyVolume(samples, volume_.load());

@@ -65,7 +65,9 @@ bool SyncPath(const std::string& path) {
 // that goes by the name writes the right kind of file; "" for none or a long one.
 std::string Extension(const std::string& name) {
     const std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0 || name.size() - dot > 12) return {};
+    if (dot == std::string::npos || name.size() - dot > 12 || name.size() - dot < 2) return {};
+    for (const char c : name.substr(dot + 1))
+        if (!IsNameLetter(c)) return {};
     return name.substr(dot);
 }
 
@@ -99,9 +101,10 @@ std::optional<std::string_view> FinalNameOfTemporary(std::string_view name) {
     for (const char c : name.substr(lettersAt, kRandomLength))
         if (!IsNameLetter(c)) return std::nullopt;
     const std::string_view finalName = name.substr(1, mark - 1);
-    // The final name's extension repeated after the letters, if it has one.
-    if (name.substr(lettersAt + kRandomLength) != Extension(std::string(finalName)))
-        return std::nullopt;
+    // After the letters: nothing, or an extension (the final name's, or that of a file
+    // written beside the temporary, such as its subtitles).
+    const std::string_view tail = name.substr(lettersAt + kRandomLength);
+    if (!tail.empty() && Extension(std::string(tail)) != tail) return std::nullopt;
     return finalName;
 }
 
