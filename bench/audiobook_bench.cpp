@@ -15,14 +15,27 @@
 // speech per second of processor time (median); join-ms the median of
 // (book-10 - book-1) / 9, the processor time one join costs the writer.
 //
-// The last line: "audiobook figures: aac-x-realtime=X join-ms=Y". Goal: X at least
-// 200. SONOLEAF_BENCH_RUNS=N sets the number of counted rounds (default 7, at least 3);
-// SONOLEAF_BENCH_SMOKE=1 makes five seconds of speech from the text's first sentence
-// and runs one round, with no warm-up.
+// Then whole lists through sonoleaf-cli (the program's own path: every file or chapter
+// in a helper process, on every core), over the prose text cut every 2000 bytes, in
+// turn each round:
+//
+//   mp3     the list in MP3;
+//   m4b     the same list as one audiobook;
+//   resume  the audiobook list stopped (SIGTERM) once half its chapters are made, then
+//           timed as it is resumed (--resume) to its end.
+//
+// m4b-vs-mp3 is the median of m4b / mp3; resumed-share the median of resume / m4b.
+//
+// The last line: "audiobook figures: m4b-vs-mp3=W aac-x-realtime=X resumed-share=R
+// join-ms=Y". Goals: W at most 1.10, X at least 200, R at most 0.55. SONOLEAF_BENCH_RUNS=N sets the
+// number of counted rounds (default 7, at least 3); SONOLEAF_BENCH_SMOKE=1 makes five seconds of
+// speech from the text's first sentence and runs one round, with no warm-up.
 
+#include <signal.h>
 #include <time.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -30,6 +43,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench_mode.h"
@@ -39,6 +53,7 @@
 #include "platform/speech/synthesis_engine.h"
 #include "platform/text/text_convert.h"
 #include "support/audio_analysis.h"
+#include "support/cli_process.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -104,6 +119,51 @@ double WriteBook(const fs::path& path, const std::vector<ss::EncodedChapter>& ch
     return ThreadCpuSeconds() - start;
 }
 
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::vector<std::string> ListArguments(const fs::path& source, const fs::path& folder,
+                                       const std::string& format) {
+    return {"list",     "--quiet", "--length",      "2000",
+            "--format", format,    source.string(), folder.string()};
+}
+
+// Wall seconds of one list; negative when it failed.
+double TimeList(const std::vector<std::string>& arguments) {
+    const Clock::time_point start = Clock::now();
+    const sonoleaf::testing::CliResult result = sonoleaf::testing::RunCli(arguments);
+    return result.status == 0 ? Since(start) : -1;
+}
+
+std::size_t ChaptersMade(const fs::path& folder) {
+    std::size_t made = 0;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        made += name.ends_with(".chapter") && name.find(".part-") == std::string::npos;
+    }
+    return made;
+}
+
+// The audiobook list stopped once `half` chapters are made, then resumed: the wall
+// seconds of the resumed run; negative when it failed.
+double TimeResume(const fs::path& source, const fs::path& folder, std::size_t half) {
+    {
+        sonoleaf::testing::CliProcess first(ListArguments(source, folder, "m4b"));
+        // (A list that ended before it could be stopped leaves its book: nothing to wait for.)
+        while (ChaptersMade(folder) < half && !fs::exists(folder / "prose.m4b"))
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ::kill(first.Pid(), SIGTERM);
+        first.Finish();
+    }
+    std::vector<std::string> arguments = ListArguments(source, folder, "m4b");
+    arguments.insert(arguments.begin() + 1, "--resume");
+    return TimeList(arguments);
+}
+
 }  // namespace
 
 int main() {
@@ -162,7 +222,45 @@ int main() {
         joinMs.push_back((bookTen - bookOne) / (kChapters - 1) * 1000);
     }
     std::printf("%.1f s of speech\n", seconds);
-    std::printf("audiobook figures: aac-x-realtime=%.0f join-ms=%.1f\n", Median(realtime),
-                Median(joinMs));
+
+    // Whole lists through the program, on every core.
+    std::ifstream in(fs::path(SONOLEAF_BENCH_DATA) / "prose.txt");
+    std::string prose{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (smoke) prose.resize(std::min<std::size_t>(prose.size(), 4500));
+    const fs::path source = dir.Path() / "prose.txt";
+    std::ofstream(source) << prose;
+    const std::size_t chapters = (prose.size() + 1999) / 2000;
+    std::vector<double> versusMp3;
+    std::vector<double> resumedShare;
+    for (int round = 1; round <= (smoke ? 1 : std::min(runs, 5)); ++round) {
+        double mp3 = 0, m4b = 0, resume = 0;
+        for (int turn = 0; turn < 3; ++turn) {
+            const fs::path folder =
+                dir.Path() / ("list-" + std::to_string(round) + "-" + std::to_string(turn));
+            switch ((turn + round) % 3) {
+                case 0:
+                    mp3 = TimeList(ListArguments(source, folder, "mp3"));
+                    break;
+                case 1:
+                    m4b = TimeList(ListArguments(source, folder, "m4b"));
+                    break;
+                default:
+                    resume = TimeResume(source, folder, (chapters + 1) / 2);
+                    break;
+            }
+        }
+        if (mp3 <= 0 || m4b <= 0 || resume <= 0) {
+            std::fprintf(stderr, "a list through sonoleaf-cli failed\n");
+            return 1;
+        }
+        std::printf("list round %d: mp3 %.2f s, m4b %.2f s, resumed after half %.2f s (wall)\n",
+                    round, mp3, m4b, resume);
+        versusMp3.push_back(m4b / mp3);
+        resumedShare.push_back(resume / m4b);
+    }
+    std::printf(
+        "audiobook figures: m4b-vs-mp3=%.2f aac-x-realtime=%.0f resumed-share=%.2f "
+        "join-ms=%.1f\n",
+        Median(versusMp3), Median(realtime), Median(resumedShare), Median(joinMs));
     return 0;
 }
