@@ -1,5 +1,7 @@
 #include "book/chaptered_text.h"
 
+#include "platform/text/durable_file.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -15,16 +17,6 @@ namespace {
 
 std::string Describe(int error) {
     return std::strerror(error);
-}
-
-bool WriteAll(int descriptor, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
 }
 
 }  // namespace
@@ -86,7 +78,7 @@ bool StagedFiles::StageBytes(const std::string& finalPath, std::string_view byte
         error = Describe(errno);
         return false;
     }
-    const bool written = WriteAll(descriptor, bytes);
+    const bool written = text::WriteAll(descriptor, bytes);
     const int writeError = errno;
     if (::close(descriptor) != 0 || !written) {
         error = Describe(written ? errno : writeError);

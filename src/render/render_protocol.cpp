@@ -199,14 +199,4 @@ std::optional<Frame> ReadFrame(int descriptor) {
     return frame;
 }
 
-bool WriteAll(int descriptor, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t wrote = ::write(descriptor, bytes.data(), bytes.size());
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(wrote));
-    }
-    return true;
-}
-
 }  // namespace sonoleaf::render

@@ -11,6 +11,7 @@
 
 #include "platform/speech/segment_synthesis.h"
 #include "platform/speech/speech_service.h"
+#include "platform/text/durable_file.h"
 #include "render/render_result.h"
 
 namespace sonoleaf::render {
@@ -100,6 +101,6 @@ bool DecodeResult(std::string_view body, std::uint32_t& id, RenderResult& result
 // stream or on a malformed frame.
 std::optional<Frame> ReadFrame(int descriptor);
 // Writes `bytes` whole; false when the other end has gone.
-bool WriteAll(int descriptor, std::string_view bytes);
+using text::WriteAll;
 
 }  // namespace sonoleaf::render

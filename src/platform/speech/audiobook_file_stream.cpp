@@ -2,20 +2,12 @@
 
 #include <filesystem>
 
+#include "platform/speech/stream_checks.h"
 #include "platform/speech/synthesis_engine.h"
 #include "platform/text/text_convert.h"
 
 namespace sonoleaf::speech_service {
-namespace {
-
-bool IsWantedFormat(const WaveFormat& format) {
-    return format.formatTag == 1 && format.channels == 1 &&
-           format.samplesPerSec == static_cast<std::uint32_t>(kSampleRate) &&
-           format.bitsPerSample == 16 && format.blockAlign == 2 &&
-           format.avgBytesPerSec == static_cast<std::uint32_t>(kSampleRate) * 2;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 AudiobookFileStream::~AudiobookFileStream() {
     std::lock_guard lock(mutex_);
@@ -23,19 +15,14 @@ AudiobookFileStream::~AudiobookFileStream() {
 }
 
 bool AudiobookFileStream::IsM4bPath(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string tail = path.substr(path.size() - 4);
-    for (char& c : tail)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return tail == ".m4b";
+    return HasEnding(path, ".m4b");
 }
 
 HResult AudiobookFileStream::BindToFile(const std::u16string& path, int fileMode,
                                         StreamFormatId formatId, const WaveFormat* format,
                                         std::uint64_t /*eventInterest*/) {
-    if (fileMode != kFileModeCreateAlways || formatId != StreamFormatId::WaveFormatEx ||
-        format == nullptr || !IsWantedFormat(*format) || path.empty())
-        return kInvalidArg;
+    if (const HResult hr = CheckBindArguments(path, fileMode, formatId, format); Failed(hr))
+        return hr;
     const std::string name = text::ToNarrow(path);
     std::lock_guard lock(mutex_);
     CloseLocked();

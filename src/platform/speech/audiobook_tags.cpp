@@ -1,5 +1,7 @@
 #include "platform/speech/audiobook_tags.h"
 
+#include "platform/speech/stream_checks.h"
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -56,17 +58,8 @@ bool JpegSize(std::string_view bytes, int& width, int& height) {
 }  // namespace
 
 HResult ReadCoverImage(const std::string& path, CoverImage& cover) {
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (!std::filesystem::exists(status)) return kFileNotFound;
-    if (!std::filesystem::is_regular_file(status)) return kAccessDenied;
-    const auto size = std::filesystem::file_size(path, error);
-    if (error) return kAccessDenied;
-    if (size > kMaxCoverBytes) return kOutOfMemory;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return kAccessDenied;
-    std::string bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>{});
-    if (in.bad()) return kFail;
+    std::string bytes;
+    if (const HResult hr = ReadWholeFile(path, kMaxCoverBytes, bytes); Failed(hr)) return hr;
     static constexpr std::string_view kPng = "\x89PNG\r\n\x1a\n";
     static constexpr std::string_view kJpeg = "\xFF\xD8\xFF";
     int width = 0;

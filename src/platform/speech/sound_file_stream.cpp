@@ -14,6 +14,7 @@
 #include "platform/speech/audiobook_file_stream.h"
 #include "platform/speech/chapter_file.h"
 #include "platform/speech/errno_result.h"
+#include "platform/speech/stream_checks.h"
 #include "platform/speech/synthesis_engine.h"
 #include "platform/speech/wave_file_writer.h"
 #include "platform/text/text_convert.h"
@@ -24,13 +25,6 @@ namespace {
 // Constant 64 kbit/s: plenty for speech at 22,050 Hz. libsndfile spreads its
 // compression level over 8..160 kbit/s for this sample rate, 0 being the highest.
 constexpr double kMp3CompressionLevel = (160.0 - 64.0) / (160.0 - 8.0);
-
-bool IsWantedFormat(const WaveFormat& format) {
-    return format.formatTag == 1 && format.channels == 1 &&
-           format.samplesPerSec == static_cast<std::uint32_t>(kSampleRate) &&
-           format.bitsPerSample == 16 && format.blockAlign == 2 &&
-           format.avgBytesPerSec == static_cast<std::uint32_t>(kSampleRate) * 2;
-}
 
 // LAME writes the ID3v2 text frames as ISO-8859-1: a character beyond it becomes "?"
 // rather than being shown as several wrong ones.
@@ -54,19 +48,14 @@ SoundFileStream::~SoundFileStream() {
 }
 
 bool SoundFileStream::IsMp3Path(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string tail = path.substr(path.size() - 4);
-    for (char& c : tail)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return tail == ".mp3";
+    return HasEnding(path, ".mp3");
 }
 
 HResult SoundFileStream::BindToFile(const std::u16string& path, int fileMode,
                                     StreamFormatId formatId, const WaveFormat* format,
                                     std::uint64_t /*eventInterest*/) {
-    if (fileMode != kFileModeCreateAlways || formatId != StreamFormatId::WaveFormatEx ||
-        format == nullptr || !IsWantedFormat(*format) || path.empty())
-        return kInvalidArg;
+    if (const HResult hr = CheckBindArguments(path, fileMode, formatId, format); Failed(hr))
+        return hr;
     const std::string name = text::ToNarrow(path);
     std::lock_guard lock(mutex_);
     CloseLocked(false);

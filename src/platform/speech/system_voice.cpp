@@ -10,6 +10,7 @@
 #include "platform/speech/pulse_output.h"
 #include "platform/speech/segment_synthesis.h"
 #include "platform/speech/sound_file_stream.h"
+#include "platform/speech/stream_checks.h"
 #include "platform/speech/text_pieces.h"
 #include "platform/text/byte_text.h"
 #include "platform/text/markup_scan.h"
@@ -66,21 +67,6 @@ void ApplyVolume(std::vector<std::int16_t>& samples, std::uint16_t volume) {
     if (volume >= 100) return;
     for (std::int16_t& sample : samples)
         sample = static_cast<std::int16_t>(static_cast<std::int32_t>(sample) * volume / 100);
-}
-
-HResult ReadFile(const std::string& path, std::string& bytes) {
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (!std::filesystem::exists(status)) return kFileNotFound;
-    // A folder or a named pipe holds no text to read (and a pipe would block).
-    if (!std::filesystem::is_regular_file(status)) return kAccessDenied;
-    const auto size = std::filesystem::file_size(path, error);
-    if (error) return kAccessDenied;
-    if (size > kMaxTextFileBytes) return kOutOfMemory;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return kAccessDenied;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return in.bad() ? kFail : kOk;
 }
 
 // A segment made in this process, when no helper could take it.
@@ -191,7 +177,9 @@ HResult SystemVoice::TextToSpeak(const std::u16string& text, std::uint32_t flags
     }
     if (text.empty()) return kInvalidArg;
     std::string bytes;
-    if (const HResult hr = ReadFile(text::ToNarrow(text), bytes); Failed(hr)) return hr;
+    if (const HResult hr = ReadWholeFile(text::ToNarrow(text), kMaxTextFileBytes, bytes);
+        Failed(hr))
+        return hr;
     const std::u16string decoded = text::DecodeTextFile(bytes);
     bytes = {};
     utf8 = text::TextForSynthesis(decoded);
