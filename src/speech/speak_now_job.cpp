@@ -14,14 +14,16 @@ void SpeakNowJob(SpeechJobHost& host) {
     host.SaveData();
 
     SpeechEngine& engine = host.Engine();
-    const VoiceProfile& profile = host.Profile();
+    engine.CopyProfile(host.Profile());
+    const ProfileCopy profile = engine.TakeProfile();
     std::shared_ptr<ss::Voice> voice;
     ss::HResult spoken = engine.Service().CreateVoice(voice);
     if (ss::Succeeded(spoken) && voice) {
         const LiveVoiceRegistration live(engine.liveVoice, voice);
-        voice->SetVolume(static_cast<std::uint16_t>(profile.volume.load()));
-        voice->SetRate(profile.speed.load());
-        engine.SelectVoiceByGender(*voice, profile.voiceGender.load());
+        voice->SetVolume(static_cast<std::uint16_t>(profile.volume));
+        voice->SetRate(profile.speed);
+        voice->UsePronunciations(profile.pronunciations);
+        engine.SelectVoiceByGender(*voice, profile.voiceGender, nullptr, profile.voiceName);
         spoken = voice->Speak(text, ss::kSpeakDefault, nullptr);
     }
     voice.reset();

@@ -13,6 +13,7 @@
 #include "platform/text/text_convert.h"
 #include "render/render_pool.h"
 #include "render/render_segments.h"
+#include "speech/job_pronunciations.h"
 #include "speech/source_book.h"
 
 namespace sonoleaf {
@@ -89,6 +90,7 @@ class OperationVoice {
         // Their results are not looked at: the service keeps its own values then.
         voice_->SetVolume(static_cast<std::uint16_t>(profile.volume));
         voice_->SetRate(profile.speed);
+        voice_->UsePronunciations(profile.pronunciations);
         result_ = engine.SelectVoiceByGender(*voice_, profile.voiceGender, &name_,
                                              profile.voiceName, profile.language);
     }
@@ -192,11 +194,26 @@ RenderResult SpeechEngine::RenderFileWork(const ProfileCopy& profile, std::u16st
 }
 
 void SpeechEngine::CopyProfile(const VoiceProfile& profile) {
+    std::string path;
+    {
+        std::lock_guard lock(profileMutex_);
+        path = pronunciationsPath_;
+    }
+    // Read outside the lock: a message about the file waits for the user.
+    std::shared_ptr<const text::Pronunciations> rules =
+        ReadJobPronunciations(path.empty() ? text::DefaultPronunciationsPath() : path);
     std::lock_guard lock(profileMutex_);
     voiceGender = profile.voiceGender.load();
     audioType = profile.audioType.load();
     volume = profile.volume.load();
     speed = profile.speed.load();
+    voiceName_ = profile.voiceName.Load();
+    pronunciations_ = std::move(rules);
+}
+
+void SpeechEngine::UsePronunciationsFile(std::string path) {
+    std::lock_guard lock(profileMutex_);
+    pronunciationsPath_ = std::move(path);
 }
 
 void SpeechEngine::SetVoiceName(std::u16string name) {
@@ -206,7 +223,8 @@ void SpeechEngine::SetVoiceName(std::u16string name) {
 
 ProfileCopy SpeechEngine::TakeProfile() const {
     std::lock_guard lock(profileMutex_);
-    return {voiceGender.load(), audioType.load(), volume.load(), speed.load(), voiceName_, {}};
+    return {voiceGender.load(), audioType.load(), volume.load(), speed.load(), voiceName_, {},
+            pronunciations_};
 }
 
 std::shared_ptr<ss::VoiceToken> SpeechEngine::ChooseToken(

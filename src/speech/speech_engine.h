@@ -9,6 +9,7 @@
 
 #include "jobs/voice_profile.h"
 #include "platform/speech/speech_service.h"
+#include "platform/text/pronunciations.h"
 #include "render/render_protocol.h"
 #include "render/render_result.h"
 #include "speech/live_voices.h"
@@ -33,6 +34,8 @@ struct ProfileCopy {
     // The language of the book being read (BCP 47, from its metadata); empty when not
     // known. A voice picked by gender then speaks it when one of that gender can.
     std::u16string language;
+    // The user's pronunciation list as the job read it when it started; null: none.
+    std::shared_ptr<const text::Pronunciations> pronunciations;
 };
 
 class SpeechEngine {
@@ -54,10 +57,15 @@ class SpeechEngine {
 
     speech_service::SpeechService& Service() { return *service_; }
 
+    // Takes the profile (its voice Name too) and reads the pronunciation list, telling
+    // its bad lines: called once as every job starts.
     void CopyProfile(const VoiceProfile& profile);
-    // A voice chosen by its Name for the operations started from now on; CopyProfile
-    // leaves it as it is. Empty: by gender again.
+    // A voice chosen by its Name for the operations started from now on, until the
+    // next CopyProfile takes the profile's. Empty: by gender again.
     void SetVoiceName(std::u16string name);
+    // The pronunciation list CopyProfile reads; empty (the default): the user's own,
+    // text::DefaultPronunciationsPath().
+    void UsePronunciationsFile(std::string path);
     // The engine's profile fields as one consistent set.
     ProfileCopy TakeProfile() const;
     // The voice lookup by gender on `voice`; the result of the last step that ran.
@@ -124,9 +132,11 @@ class SpeechEngine {
                                 std::u16string outputPath, speech_service::FileTags tags);
 
     std::shared_ptr<speech_service::SpeechService> service_;
-    mutable std::mutex profileMutex_;  // CopyProfile against TakeProfile
-    std::u16string voiceName_;         // guarded by profileMutex_
-    std::mutex helpersMutex_;          // guards the three below
+    mutable std::mutex profileMutex_;                             // CopyProfile against TakeProfile
+    std::u16string voiceName_;                                    // guarded by profileMutex_
+    std::string pronunciationsPath_;                              // likewise
+    std::shared_ptr<const text::Pronunciations> pronunciations_;  // likewise
+    std::mutex helpersMutex_;                                     // guards the three below
     int helperSlots_ = 0;
     bool helpersTried_ = false;
     std::unique_ptr<render::RenderPool> helpers_;

@@ -152,6 +152,8 @@ TEST_F(CliTest, UsageErrorsHelpAndVersion) {
          "err",
          "You have given invalid file name starting number"},
         {{"render", "MISSING", "OUT"}, 1, "err", "cannot read"},
+        {{"render", "--pronunciations", "MISSING", "IN", "OUT"}, 1, "err", "missing.txt': No such"},
+        {{"render", "--pronunciations=", "IN", "OUT"}, 2, "err", "--pronunciations needs a file"},
         {{"render", "IN/x", "OUT"}, 1, "err", "x': Not a directory"},
         {{"list", "--length", "9", "OUT", "OUT"}, 1, "err", "not a file"},
         {{"--help"}, 0, "out", "usage: sonoleaf-cli"},
@@ -329,6 +331,88 @@ TEST_F(CliTest, VoiceByNameReadsEveryFile) {
               0);
     EXPECT_EQ(Difference(FilesIn(byName), FilesIn(byGender)), "");
     EXPECT_EQ(ReadId3Texts(byName / "named.mp3")["COMM"], "Read by " + first);
+}
+
+// The user's pronunciation list, its fourth line bad: the message names that line and
+// the other rules still apply.
+constexpr char kRules[] =
+    "# names the voices get wrong\n"
+    "Sonoleaf = sonno leaf\n"
+    "/(\\d+) ?km\\b/ = $1 kilometres\n"
+    "/(/ = broken\n"
+    "NASA = nassa\n";
+
+struct RulesCase {
+    std::string voice;
+    std::string text;
+    std::string respelled;  // what the rules make of it
+    std::string jobs;       // 2: a long text is rendered in segments by the helpers
+};
+
+// A text rendered with rules is, sample for sample, its respelling rendered without.
+TEST_F(CliTest, PronunciationRulesRespellWhatEitherEngineSays) {
+    const fs::path rules = Write("rules.txt", kRules);
+    const fs::path none = Write("none.txt", "# nothing yet\n");
+    std::string longText;
+    std::string longRespelled;
+    for (int i = 0; i < 110; ++i) {
+        longText += "Sonoleaf ran " + std::to_string(i) + "km. ";
+        longRespelled += "sonno leaf ran " + std::to_string(i) + " kilometres. ";
+    }
+    const std::string text = "Sonoleaf's NASA ran 5km with nasa.";
+    const std::string respelled = "sonno leaf's nassa ran 5 kilometres with nasa.";
+    const std::vector<RulesCase> cases = {
+        {"Flite rms (US English) Male", text, respelled, "1"},
+        {"eSpeak NG English (America) Male", text, respelled, "1"},
+        {"Flite slt (US English) Female", longText, longRespelled, "2"},
+    };
+    int run = 0;
+    for (const RulesCase& c : cases) {
+        const auto render = [&](const std::string& words, const fs::path& list) {
+            const fs::path folder = Folder("r" + std::to_string(run++));
+            const fs::path source = Write("talk.txt", words);
+            const CliResult result =
+                RunCli({"render", "--format", "wav", "--jobs", c.jobs, "--voice", c.voice,
+                        "--pronunciations", list.string(), source.string(), folder.string()});
+            EXPECT_EQ(result.status, 0) << result.err;
+            return std::pair{Bytes(folder / "talk.wav"), result.out};
+        };
+        const auto [withRules, told] = render(c.text, rules);
+        const auto [spelledOut, quiet] = render(c.respelled, none);
+        EXPECT_GT(withRules.size(), 10000u) << c.voice;
+        EXPECT_TRUE(withRules == spelledOut) << c.voice << " " << c.jobs;
+        EXPECT_NE(told.find("rules.txt: these lines are not used:\nline 4: "), std::string::npos)
+            << told;
+        EXPECT_EQ(quiet.find("line"), std::string::npos) << quiet;
+        if (c.jobs == "1") {
+            EXPECT_FALSE(render(c.text, none).first == withRules) << c.voice;
+        }
+    }
+}
+
+// A list on the helpers: the rules travel with each file, whatever the number of helpers.
+TEST_F(CliTest, PronunciationRulesTravelToEveryHelper) {
+    const fs::path rules = Write("rules.txt", kRules);
+    const fs::path none = Write("none.txt", "");
+    const std::string passages =
+        "<title>Sonoleaf at NASA.</title><title>Ran 5km.</title>"
+        "<title>A Sonoleaf's day.</title>";
+    const std::string respelled =
+        "<title>sonno leaf at nassa.</title><title>Ran 5 kilometres."
+        "</title><title>A sonno leaf's day.</title>";
+    const auto list = [&](const std::string& words, const fs::path& list, const char* jobs) {
+        const fs::path folder = Folder(std::string("list") + jobs + list.stem().string());
+        const fs::path source = Write("book.txt", words);
+        EXPECT_EQ(RunCli({"list", "--titles", "--format", "wav", "--jobs", jobs, "--pronunciations",
+                          list.string(), source.string(), folder.string()})
+                      .status,
+                  0);
+        return FilesIn(folder);
+    };
+    const auto oneHelper = list(passages, rules, "1");
+    EXPECT_EQ(oneHelper.size(), 3u);
+    EXPECT_EQ(Difference(list(passages, rules, "3"), oneHelper), "");
+    EXPECT_EQ(Difference(list(respelled, none, "2"), oneHelper), "");
 }
 
 struct SignalCase {

@@ -93,6 +93,17 @@ class LocalSegment final : public SegmentSynthesis::Pending {
     std::shared_ptr<SynthesisEngine> engine_;
 };
 
+// The text with the user's rules applied. An audiobook's chapters are also cut from
+// the text as written, so that `titles` receives their titles as written.
+std::string Respelled(const text::Pronunciations& rules, const std::string& utf8, bool book,
+                      std::vector<std::u16string>& titles) {
+    if (book) {
+        for (ChapterSection& section : SplitAtTitles(utf8))
+            titles.push_back(std::move(section.title));
+    }
+    return rules.Apply(utf8);
+}
+
 // Counts the voices alive, so that one outliving its operation shows.
 std::atomic<int> liveVoices{0};
 
@@ -160,6 +171,18 @@ HResult SystemVoice::Pause() {
     return kOk;
 }
 
+void SystemVoice::UsePronunciations(std::shared_ptr<const text::Pronunciations> rules) {
+    // A copy of its own: compiled patterns are not to be shared between threads.
+    std::shared_ptr<const text::Pronunciations> own;
+    if (rules && !rules->Empty()) {
+        std::vector<text::RuleProblem> problems;  // told when the list was read
+        own = std::make_shared<const text::Pronunciations>(
+            text::Pronunciations::Parse(rules->Source(), problems));
+    }
+    std::lock_guard lock(settingsMutex_);
+    rules_ = std::move(own);
+}
+
 HResult SystemVoice::TextToSpeak(const std::u16string& text, std::uint32_t flags,
                                  std::string& utf8) const {
     if ((flags & kSpeakIsFileName) == 0) {
@@ -185,16 +208,21 @@ HResult SystemVoice::Speak(const std::u16string& text, std::uint32_t flags,
 
     std::shared_ptr<EngineVoiceToken> token;
     std::shared_ptr<SoundFileStream> stream;
+    std::shared_ptr<const text::Pronunciations> rules;
     {
         std::lock_guard lock(settingsMutex_);
         token = token_;
         stream = stream_;
+        rules = rules_;
     }
     if (!token) return kEngineMissing;
     if (const HResult status = token->Engine()->Status(); Failed(status)) return status;
 
     std::string utf8;
     if (const HResult hr = TextToSpeak(text, flags, utf8); Failed(hr)) return hr;
+    // Respelled whole, before the text is cut into pieces or segments.
+    std::vector<std::u16string> titles;
+    if (rules) utf8 = Respelled(*rules, utf8, stream && stream->IsAudiobook(), titles);
 
     std::unique_ptr<AudioOutput> output;
     if (stream) {
@@ -208,6 +236,7 @@ HResult SystemVoice::Speak(const std::u16string& text, std::uint32_t flags,
 
     progress::SetTotal(utf8.size(), progress::Unit::TextBytes);
     Queue queue;
+    queue.titles = std::move(titles);
     {
         std::lock_guard lock(queueMutex_);
         queue_ = &queue;
@@ -240,6 +269,10 @@ void SystemVoice::Produce(const std::string& text, const EngineVoiceToken& token
                           bool book, Queue& queue) {
     std::vector<ChapterSection> sections;
     if (book) sections = SplitAtTitles(text);
+    if (queue.titles.size() == sections.size()) {
+        for (std::size_t i = 0; i < sections.size(); ++i)
+            sections[i].title = std::move(queue.titles[i]);
+    }
     if (sections.size() < 2) sections = {{text, {}, text.size()}};
     // One way for the whole text, so that its sound does not depend on its chapters.
     const bool ssml = TextPieces::LooksLikeMarkup(text);
