@@ -1,5 +1,7 @@
 #include "speech/job_pronunciations.h"
 
+#include <sys/stat.h>
+
 #include <vector>
 
 #include "jobs/alert.h"
@@ -27,7 +29,10 @@ std::string ProblemMessage(const std::string& path,
 }  // namespace
 
 std::shared_ptr<const text::Pronunciations> ReadJobPronunciations(const std::string& path) {
-    if (path.empty()) return nullptr;
+    // A list that cannot even be seen (none made yet, or a folder on its way that may
+    // not be entered) is no list; one that is there but cannot be read is told.
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) return nullptr;
     std::vector<text::RuleProblem> problems;
     auto rules =
         std::make_shared<const text::Pronunciations>(text::LoadPronunciations(path, problems));

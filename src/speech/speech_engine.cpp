@@ -193,15 +193,18 @@ RenderResult SpeechEngine::RenderFileWork(const ProfileCopy& profile, std::u16st
     return RenderTextWith(profile, std::move(text), std::move(outputPath), false, std::move(tags));
 }
 
-void SpeechEngine::CopyProfile(const VoiceProfile& profile) {
+std::shared_ptr<const text::Pronunciations> SpeechEngine::ReadPronunciations() const {
     std::string path;
     {
         std::lock_guard lock(profileMutex_);
         path = pronunciationsPath_;
     }
     // Read outside the lock: a message about the file waits for the user.
-    std::shared_ptr<const text::Pronunciations> rules =
-        ReadJobPronunciations(path.empty() ? text::DefaultPronunciationsPath() : path);
+    return ReadJobPronunciations(path.empty() ? text::DefaultPronunciationsPath() : path);
+}
+
+void SpeechEngine::CopyProfile(const VoiceProfile& profile) {
+    std::shared_ptr<const text::Pronunciations> rules = ReadPronunciations();
     std::lock_guard lock(profileMutex_);
     voiceGender = profile.voiceGender.load();
     audioType = profile.audioType.load();

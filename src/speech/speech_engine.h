@@ -66,6 +66,8 @@ class SpeechEngine {
     // The pronunciation list CopyProfile reads; empty (the default): the user's own,
     // text::DefaultPronunciationsPath().
     void UsePronunciationsFile(std::string path);
+    // That list's rules as the file holds them now, its bad lines told; null for none.
+    std::shared_ptr<const text::Pronunciations> ReadPronunciations() const;
     // The engine's profile fields as one consistent set.
     ProfileCopy TakeProfile() const;
     // The voice lookup by gender on `voice`; the result of the last step that ran.

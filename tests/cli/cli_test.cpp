@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -413,6 +414,19 @@ TEST_F(CliTest, PronunciationRulesTravelToEveryHelper) {
     EXPECT_EQ(oneHelper.size(), 3u);
     EXPECT_EQ(Difference(list(passages, rules, "3"), oneHelper), "");
     EXPECT_EQ(Difference(list(respelled, none, "2"), oneHelper), "");
+
+    // An audiobook's chapters keep their titles as written.
+    const fs::path book = Folder("book");
+    ASSERT_EQ(RunCli({"render", "--format", "m4b", "--pronunciations", rules.string(),
+                      Write("book.txt", passages).string(), book.string()})
+                  .status,
+              0);
+    const std::string probe = "ffprobe -v error -show_entries chapter_tags=title -of csv=p=0 " +
+                              (book / "book.m4b").string();
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(probe.c_str(), "r"), ::pclose);
+    std::string titles(200, '\0');
+    titles.resize(std::fread(titles.data(), 1, titles.size(), pipe.get()));
+    EXPECT_EQ(titles, "Sonoleaf at NASA.\nRan 5km.\nA Sonoleaf's day.\n");
 }
 
 struct SignalCase {

@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "lists/list_run.h"
 #include "render/render_pool.h"
 #include "speech/speech_engine.h"
 #include "support/audio_file_check.h"
@@ -169,6 +170,31 @@ TEST_F(ListHelpers, KilledHelperFailsItsFileAloneAndNoneOutlivesTheProgram) {
     }
     EXPECT_FALSE(ProcessExists(helper));
     for (const pid_t pid : seen) EXPECT_FALSE(ProcessExists(pid)) << pid;
+}
+
+// A list's key holds a fingerprint of the rules its job read: an unfinished run is
+// resumed only with the same rules, and a list without rules keeps its old key.
+TEST(ListKey, ChangesWithThePronunciationRules) {
+    TempDir dir;
+    const auto rules = [&](const std::string& name, const std::string& bytes) {
+        std::ofstream(dir.Path() / name) << bytes;
+        return (dir.Path() / name).string();
+    };
+    SpeechEngine engine(speech_service::CreateSystemSpeechService());
+    const auto settings = [&](const std::string& path) {
+        engine.UsePronunciationsFile(path);
+        engine.CopyProfile(VoiceProfile{});
+        const std::u16string folder = dir.Wide();
+        return ListKeyFor(engine, engine.TakeProfile(), folder + u"/book.txt", folder, "length=9")
+            .settings;
+    };
+    const std::string plain = settings((dir.Path() / "none.txt").string());
+    const std::string one = settings(rules("a.txt", "Sonoleaf = sonno leaf\n"));
+    EXPECT_EQ(settings(rules("comments.txt", "# none yet\n")), plain);
+    EXPECT_EQ(plain.find("rules"), std::string::npos);
+    EXPECT_EQ(settings(rules("again.txt", "Sonoleaf = sonno leaf\n")), one);
+    EXPECT_NE(settings(rules("b.txt", "Sonoleaf = sono leaf\n")), one);
+    EXPECT_NE(one, plain);
 }
 
 }  // namespace
