@@ -197,23 +197,3 @@ TEST(ChildRenders, TellTheTrueReason) {
 
 }  // namespace
 }  // namespace sonoleaf::render
-
-namespace sonoleaf::render {
-namespace {
-
-// A file's pronunciation list travels whole; one past the bound is no work of ours.
-TEST(RenderProtocol, PronunciationsTravelWithinTheirBound) {
-    FileWork work;
-    work.text = u"Sonoleaf reads.";
-    work.pronunciations = "Sonoleaf = sonno leaf\n";
-    const auto body = [](const FileWork& w) { return EncodeWork(w).substr(8); };  // past the head
-    const std::optional<FileWork> back = DecodeWork(body(work));
-    ASSERT_TRUE(back.has_value());
-    EXPECT_EQ(back->pronunciations, work.pronunciations);
-    EXPECT_EQ(back->text, work.text);
-    work.pronunciations.assign((std::size_t{4} << 20) + 1, '#');
-    EXPECT_FALSE(DecodeWork(body(work)).has_value());
-}
-
-}  // namespace
-}  // namespace sonoleaf::render

@@ -90,12 +90,10 @@ class AccessibilityTest : public GuiTestBase {
         QVERIFY(control != nullptr);
         if (expected.kind == Kind::Icon) {
             QVERIFY(!control->accessibleName().isEmpty());
-        } else if (expected.kind == Kind::ComboBox) {
-            // On Linux Qt names a drop-down list by its entry, its label by relation.
-            QCOMPARE(NameByBridge(control), TextOf(*control));
+        } else if (expected.kind == Kind::ComboBox) {  // Linux: named by its entry and its label
             const auto labels =
                 QAccessible::queryAccessibleInterface(control)->relations(QAccessible::Label);
-            QVERIFY(!labels.isEmpty());
+            QVERIFY(!labels.isEmpty() && NameByBridge(control) == TextOf(*control));
             QCOMPARE(labels.first().first->text(QAccessible::Name), expected.accessibleName);
             return;
         } else {
