@@ -12,9 +12,16 @@
 // wall time. realtime is seconds of speech per second of processor time of the
 // service's rendering.
 //
+// Rules: the same text rendered by the service with rms, with a pronunciation list of
+// 1,000 rules (990 names and 10 patterns, none of which the prose holds, so that the
+// sound stays the same) and with none, in turn; the list is parsed from its bytes
+// within the timing, as a job reads it. rules-cost is the ratio of the medians.
+//
 // The last line: "voice figures: wer-male=W1 wer-female=W2 flite-service/cli=R
-// realtime=T". Goals: each WER at most 0.10, the service within 2 % of the command.
-// SONOLEAF_BENCH_RUNS=N sets the number of counted rounds (default 5, at least 3);
+// realtime=T rules-cost=C". Goals: each WER at most 0.10, the service within 2 % of
+// the command, the rules at most 3 % (C <= 1.03).
+// SONOLEAF_BENCH_RUNS=N sets the number of counted rounds (default 5, at least 3; the
+// rules take at least 15, their difference being a few milliseconds a render);
 // SONOLEAF_BENCH_SMOKE=1 speaks the text's first two sentences, one round with no
 // warm-up.
 
@@ -38,6 +45,7 @@
 
 #include "bench_mode.h"
 #include "platform/speech/speech_service.h"
+#include "platform/text/pronunciations.h"
 #include "platform/text/text_convert.h"
 #include "support/audio_analysis.h"
 #include "support/temp_dir.h"
@@ -110,8 +118,10 @@ std::shared_ptr<ss::VoiceToken> FirstToken(ss::SpeechService& service, const cha
     return token;
 }
 
+// `rules`, when given, are the bytes of a pronunciation list the voice reads with.
 Figures ServiceRender(ss::SpeechService& service, const std::shared_ptr<ss::VoiceToken>& token,
-                      const std::u16string& text, const fs::path& wav) {
+                      const std::u16string& text, const fs::path& wav,
+                      const std::string* rules = nullptr) {
     Figures figures;
     std::shared_ptr<ss::Voice> voice;
     std::shared_ptr<ss::FileStream> stream;
@@ -123,6 +133,11 @@ Figures ServiceRender(ss::SpeechService& service, const std::shared_ptr<ss::Voic
     rusage after{};
     ::getrusage(RUSAGE_SELF, &before);
     const auto start = Clock::now();
+    if (rules != nullptr) {
+        std::vector<sonoleaf::text::RuleProblem> problems;
+        voice->UsePronunciations(std::make_shared<const sonoleaf::text::Pronunciations>(
+            sonoleaf::text::Pronunciations::Parse(*rules, problems)));
+    }
     figures.ok = ss::Succeeded(stream->BindToFile(wav.u16string(), ss::kFileModeCreateAlways,
                                                   ss::StreamFormatId::WaveFormatEx, &format,
                                                   ss::kAllEvents)) &&
@@ -174,6 +189,23 @@ bool Recognise(const fs::path& wav, const fs::path& dir, std::string& heard) {
     while (std::fgets(buffer.data(), buffer.size(), pipe.get()) != nullptr)
         heard += std::string(buffer.data()) + " ";
     return !heard.empty();
+}
+
+// 990 invented names and 10 patterns, none found in the prose.
+std::string ThousandRules() {
+    std::string rules;
+    for (int i = 0; i < 990; ++i) {
+        std::string name = "Zor";
+        for (int n = i + 1; n > 0; n /= 26) name += static_cast<char>('a' + n % 26);
+        rules += name + " = zor " + name.substr(3) + "\n";
+    }
+    for (const char* pattern :
+         {"/(\\d+) ?km\\b/ = $1 kilometres", "/(\\d+)%/ = $1 percent", "/\\$(\\d+)/ = $1 dollars",
+          "/\\bDr\\. / = doctor ", "/\\bSt\\. / = saint ", "/\\be\\.g\\./ = for example",
+          "/\\bi\\.e\\./ = that is", "/\\bOK\\b/ = okay", "/(\\d+) ?mph\\b/ = $1 miles an hour",
+          "/(\\d+) ?kg\\b/ = $1 kilograms"})
+        rules += std::string(pattern) + "\n";
+    return rules;
 }
 
 std::string ReadText(const fs::path& path) {
@@ -253,7 +285,42 @@ int main() {
         }
     }
     const double ratio = cliWall.empty() ? 0 : Median(serviceWall) / Median(cliWall);
-    std::printf("voice figures: wer-male=%s wer-female=%s flite-service/cli=%.2f realtime=%.0f\n",
-                wer[0].c_str(), wer[1].c_str(), ratio, Median(realtime));
+
+    // The same render with 1,000 rules and without, in turn.
+    const std::string rules = ThousandRules();
+    std::vector<sonoleaf::text::RuleProblem> problems;
+    if (sonoleaf::text::Pronunciations::Parse(rules, problems).RuleCount() != 1000 ||
+        !problems.empty()) {
+        std::fprintf(stderr, "the 1,000 rules did not parse: %s\n",
+                     problems.empty() ? "count" : problems.front().message.c_str());
+        return 1;
+    }
+    std::vector<double> withRules;
+    std::vector<double> withoutRules;
+    // The difference is a few milliseconds a render: more rounds than above.
+    for (int round = 0; round <= std::max(runs, 15) && rms; ++round) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool rulesTurn = (turn + round) % 2 == 1;
+            const fs::path wav = dir.Path() / (rulesTurn ? "rules.wav" : "plain.wav");
+            const Figures f = ServiceRender(*service, rms, wide, wav, rulesTurn ? &rules : nullptr);
+            if (!f.ok) {
+                std::fprintf(stderr, "the render %s rules failed\n",
+                             rulesTurn ? "with" : "without");
+                return 1;
+            }
+            if (round > 0) (rulesTurn ? withRules : withoutRules).push_back(f.seconds);
+        }
+        if (ReadText(dir.Path() / "rules.wav") != ReadText(dir.Path() / "plain.wav")) {
+            std::fprintf(stderr, "rules that the prose does not hold changed its sound\n");
+            return 1;
+        }
+    }
+    const double rulesCost = withoutRules.empty() ? 0 : Median(withRules) / Median(withoutRules);
+    std::printf("render with 1,000 rules: %.3f s, without: %.3f s (median of %zu)\n",
+                Median(withRules), Median(withoutRules), withRules.size());
+    std::printf(
+        "voice figures: wer-male=%s wer-female=%s flite-service/cli=%.2f realtime=%.0f "
+        "rules-cost=%.3f\n",
+        wer[0].c_str(), wer[1].c_str(), ratio, Median(realtime), rulesCost);
     return 0;
 }

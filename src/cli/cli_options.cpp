@@ -44,6 +44,11 @@ struct Options {
                             "Files of a list, or segments of one render, made at once, each in "
                             "a process of its own (every core).",
                             "N"};
+    QCommandLineOption pronunciations{
+        "pronunciations",
+        "The pronunciation list: word = respelling, one a line (without it, "
+        "~/.config/sonoleaf/pronunciations.txt when there is one).",
+        "FILE"};
     QCommandLineOption quiet{"quiet", "No progress on standard error."};
     QCommandLineOption length{"length", "list: a file every N bytes.", "N"};
     QCommandLineOption titles{"titles", "list: a file per <title> ... </title> passage."};
@@ -115,6 +120,10 @@ std::string TakeSettings(const QCommandLineParser& parser, const Options& o, Cli
         const auto value = WholeNumber(parser.value(*numbers[i].first), lows[i], highs[i]);
         if (!value) return numbers[i].second;
         *targets[i] = *value;
+    }
+    if (parser.isSet(o.pronunciations)) {
+        options.pronunciations = parser.value(o.pronunciations).toStdString();
+        if (options.pronunciations.empty()) return "--pronunciations needs a file";
     }
     options.quiet = parser.isSet(o.quiet);
     if (parser.isSet(o.subtitles) || parser.isSet(o.subtitleFormat)) {
@@ -190,9 +199,9 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& arguments) {
     parser.setApplicationDescription(
         QString::fromLatin1(kSynopsis) +
         "\nThe window's jobs without a window: the same files, names and messages.");
-    parser.addOptions({o.voice, o.format, o.volume, o.speed, o.jobs, o.quiet, o.length, o.titles,
-                       o.start, o.resume, o.subtitles, o.subtitleFormat, o.chapters, o.help,
-                       o.version});
+    parser.addOptions({o.voice, o.format, o.volume, o.speed, o.pronunciations, o.jobs, o.quiet,
+                       o.length, o.titles, o.start, o.resume, o.subtitles, o.subtitleFormat,
+                       o.chapters, o.help, o.version});
     parser.addPositionalArgument("command", "voices, speak, render, list or pdf.");
     parser.addPositionalArgument("files", "The text file (or PDF or EPUB) and the folder.",
                                  "[FILE] [FOLDER]");

@@ -15,6 +15,7 @@ struct CliOptions {
     std::vector<std::string> operands;  // files and folders, in order
     std::int32_t voiceGender = 0;       // the window's defaults, filled in by the parser
     std::string voiceName;              // --voice NAME; empty for male/female
+    std::string pronunciations;         // --pronunciations FILE; empty: the user's own
     std::int32_t audioType = 0;
     std::int32_t volume = 0;
     std::int32_t speed = 0;

@@ -7,7 +7,6 @@
 #include "cli/cli_host.h"
 #include "cli/inputs.h"
 #include "cli/job_run.h"
-#include "cli/voice_list.h"
 #include "jobs/job_host.h"
 #include "lists/list_jobs.h"
 #include "pdf/pdf_job.h"
@@ -15,6 +14,7 @@
 #include "platform/text/text_convert.h"
 #include "speech/speech_engine.h"
 #include "speech/speech_jobs.h"
+#include "speech/voice_list.h"
 
 namespace sonoleaf::cli {
 namespace {
@@ -85,7 +85,8 @@ void SetProfile(const CliOptions& options, CliJobHost& host) {
     profile.volume = options.volume;
     profile.speed = options.speed;
     profile.subtitles = options.subtitles;
-    host.Engine().SetVoiceName(text::ToWide(options.voiceName));
+    profile.voiceName.Store(text::ToWide(options.voiceName));
+    host.Engine().UsePronunciationsFile(options.pronunciations);
 }
 
 }  // namespace
@@ -108,6 +109,8 @@ int RunCommand(const CliOptions& options) {
         textFile = options.operands[0];
         error = CheckReadable(textFile);
     }
+    if (error.empty() && !options.pronunciations.empty())
+        error = CheckReadable(options.pronunciations);
     if (error.empty() && options.operands.size() == 2) error = PrepareFolder(options.operands[1]);
     if (!error.empty()) return Fail(error, kExitFailed);
 

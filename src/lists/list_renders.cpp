@@ -98,6 +98,7 @@ void ListRenders::Render(std::int64_t number, std::u16string text, std::u16strin
         work.outputPath = text::ToWide(temporary);
         work.tags = std::move(tags);
         work.subtitles = static_cast<ss::SubtitleFormat>(profile_.subtitles);
+        if (profile_.pronunciations) work.pronunciations = profile_.pronunciations->Source();
         auto done = [this, index, outcome, temporary, target](const RenderResult& result) mutable {
             outcome.stopped = !running_.load();
             outcome.result = Place(outcome.number, temporary, target, result, outcome.stopped);

@@ -7,6 +7,7 @@
 #include "platform/speech/synthesis_engine.h"
 #include "platform/text/output_names.h"
 #include "platform/text/text_convert.h"
+#include "speech/job_pronunciations.h"
 #include "speech/source_book.h"
 
 namespace sonoleaf {
@@ -61,7 +62,8 @@ ListKey ListKeyFor(SpeechEngine& engine, const ProfileCopy& profile, const std::
     key.settings =
         "voice=" + text::ToNarrow(voice.name) + ";gender=" + std::to_string(profile.voiceGender) +
         ";type=" + std::to_string(profile.audioType) + ";volume=" + std::to_string(profile.volume) +
-        ";speed=" + std::to_string(profile.speed) + ";" + numbers;
+        ";speed=" + std::to_string(profile.speed) + ";" + numbers +
+        PronunciationsFingerprint(profile.pronunciations.get());
     return key;
 }
 

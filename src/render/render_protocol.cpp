@@ -13,6 +13,8 @@ namespace {
 // A file's text is at most 2^25 characters; paths and tags far less. Anything
 // longer is no frame of ours.
 constexpr std::uint32_t kMaxBody = (std::uint32_t{1} << 27);
+// A pronunciation list is read only up to 4 MiB.
+constexpr std::size_t kMaxPronunciationBytes = std::size_t{4} << 20;
 
 bool ReadAll(int descriptor, char* bytes, std::size_t count) {
     std::size_t done = 0;
@@ -120,7 +122,8 @@ std::string EncodeWork(const FileWork& work) {
         .Text(work.tags.track)
         .Text(work.tags.comment)
         .Text(work.tags.artist)
-        .I32(static_cast<std::int32_t>(work.subtitles));
+        .I32(static_cast<std::int32_t>(work.subtitles))
+        .Bytes(work.pronunciations);
     return writer.Frame(kWork);
 }
 
@@ -132,7 +135,8 @@ std::optional<FileWork> DecodeWork(std::string_view body) {
         reader.I32(voice.rate) && reader.Text(work.text) && reader.Text(work.outputPath) &&
         reader.Text(work.tags.title) && reader.Text(work.tags.album) &&
         reader.Text(work.tags.track) && reader.Text(work.tags.comment) &&
-        reader.Text(work.tags.artist) && ReadSubtitles(reader, work.subtitles))
+        reader.Text(work.tags.artist) && ReadSubtitles(reader, work.subtitles) &&
+        reader.Bytes(work.pronunciations) && work.pronunciations.size() <= kMaxPronunciationBytes)
         return work;
     return std::nullopt;
 }
@@ -165,7 +169,7 @@ std::optional<std::uint32_t> WorkId(std::string_view body) {
 
 std::string BuildIdentity() {
     // Raised whenever a frame's layout changes.
-    constexpr int kFrameLayout = 2;
+    constexpr int kFrameLayout = 3;
     return std::string("sonoleaf ") + kVersion + std::string(" frames ") +
            std::to_string(kFrameLayout);
 }

@@ -32,6 +32,9 @@ struct FileWork {
     std::u16string outputPath;
     speech_service::FileTags tags;
     speech_service::SubtitleFormat subtitles = speech_service::SubtitleFormat::None;
+    // The user's pronunciation list as read (its source bytes; empty: none), parsed
+    // again by the helper so that the file sounds as it would in the program.
+    std::string pronunciations;
     // When set, the work is this segment instead: its raw samples (the machine's
     // 16-bit order) go to `outputPath`, piece by piece; voice, text and tags unused.
     std::optional<speech_service::SegmentWork> segment;

@@ -15,13 +15,17 @@ void SpeakNowJob(SpeechJobHost& host) {
 
     SpeechEngine& engine = host.Engine();
     const VoiceProfile& profile = host.Profile();
+    // The profile is used as it is; the pronunciation list is read now, as by every job.
+    const std::shared_ptr<const text::Pronunciations> rules = engine.ReadPronunciations();
     std::shared_ptr<ss::Voice> voice;
     ss::HResult spoken = engine.Service().CreateVoice(voice);
     if (ss::Succeeded(spoken) && voice) {
         const LiveVoiceRegistration live(engine.liveVoice, voice);
         voice->SetVolume(static_cast<std::uint16_t>(profile.volume.load()));
         voice->SetRate(profile.speed.load());
-        engine.SelectVoiceByGender(*voice, profile.voiceGender.load());
+        voice->UsePronunciations(rules);
+        engine.SelectVoiceByGender(*voice, profile.voiceGender.load(), nullptr,
+                                   profile.voiceName.Load());
         spoken = voice->Speak(text, ss::kSpeakDefault, nullptr);
     }
     voice.reset();

@@ -13,6 +13,7 @@
 #include "platform/text/text_convert.h"
 #include "render/render_pool.h"
 #include "render/render_segments.h"
+#include "speech/job_pronunciations.h"
 #include "speech/source_book.h"
 
 namespace sonoleaf {
@@ -89,6 +90,7 @@ class OperationVoice {
         // Their results are not looked at: the service keeps its own values then.
         voice_->SetVolume(static_cast<std::uint16_t>(profile.volume));
         voice_->SetRate(profile.speed);
+        voice_->UsePronunciations(profile.pronunciations);
         result_ = engine.SelectVoiceByGender(*voice_, profile.voiceGender, &name_,
                                              profile.voiceName, profile.language);
     }
@@ -192,13 +194,31 @@ RenderResult SpeechEngine::RenderFileWork(const ProfileCopy& profile, std::u16st
     return RenderTextWith(profile, std::move(text), std::move(outputPath), false, std::move(tags));
 }
 
+std::shared_ptr<const text::Pronunciations> SpeechEngine::ReadPronunciations() const {
+    std::string path;
+    {
+        std::lock_guard lock(profileMutex_);
+        path = pronunciationsPath_;
+    }
+    // Read outside the lock: a message about the file waits for the user.
+    return ReadJobPronunciations(path.empty() ? text::DefaultPronunciationsPath() : path);
+}
+
 void SpeechEngine::CopyProfile(const VoiceProfile& profile) {
+    std::shared_ptr<const text::Pronunciations> rules = ReadPronunciations();
     std::lock_guard lock(profileMutex_);
     voiceGender = profile.voiceGender.load();
     audioType = profile.audioType.load();
     volume = profile.volume.load();
     speed = profile.speed.load();
     subtitles_ = profile.subtitles.load();
+    voiceName_ = profile.voiceName.Load();
+    pronunciations_ = std::move(rules);
+}
+
+void SpeechEngine::UsePronunciationsFile(std::string path) {
+    std::lock_guard lock(profileMutex_);
+    pronunciationsPath_ = std::move(path);
 }
 
 void SpeechEngine::SetVoiceName(std::u16string name) {
@@ -209,7 +229,7 @@ void SpeechEngine::SetVoiceName(std::u16string name) {
 ProfileCopy SpeechEngine::TakeProfile() const {
     std::lock_guard lock(profileMutex_);
     return {voiceGender.load(), audioType.load(), volume.load(), speed.load(), voiceName_, {},
-            subtitles_};
+            subtitles_, pronunciations_};
 }
 
 std::shared_ptr<ss::VoiceToken> SpeechEngine::ChooseToken(

@@ -9,6 +9,7 @@
 
 #include "jobs/voice_profile.h"
 #include "platform/speech/speech_service.h"
+#include "platform/text/pronunciations.h"
 #include "render/render_protocol.h"
 #include "render/render_result.h"
 #include "speech/live_voices.h"
@@ -35,6 +36,8 @@ struct ProfileCopy {
     std::u16string language;
     // Subtitles beside every file written (a SubtitleFormat).
     std::int32_t subtitles = 0;
+    // The user's pronunciation list as the job read it when it started; null: none.
+    std::shared_ptr<const text::Pronunciations> pronunciations;
 };
 
 class SpeechEngine {
@@ -56,10 +59,17 @@ class SpeechEngine {
 
     speech_service::SpeechService& Service() { return *service_; }
 
+    // Takes the profile (its voice Name too) and reads the pronunciation list, telling
+    // its bad lines: called once as every job starts.
     void CopyProfile(const VoiceProfile& profile);
-    // A voice chosen by its Name for the operations started from now on; CopyProfile
-    // leaves it as it is. Empty: by gender again.
+    // A voice chosen by its Name for the operations started from now on, until the
+    // next CopyProfile takes the profile's. Empty: by gender again.
     void SetVoiceName(std::u16string name);
+    // The pronunciation list CopyProfile reads; empty (the default): the user's own,
+    // text::DefaultPronunciationsPath().
+    void UsePronunciationsFile(std::string path);
+    // That list's rules as the file holds them now, its bad lines told; null for none.
+    std::shared_ptr<const text::Pronunciations> ReadPronunciations() const;
     // The engine's profile fields as one consistent set.
     ProfileCopy TakeProfile() const;
     // The voice lookup by gender on `voice`; the result of the last step that ran.
@@ -126,10 +136,12 @@ class SpeechEngine {
                                 std::u16string outputPath, speech_service::FileTags tags);
 
     std::shared_ptr<speech_service::SpeechService> service_;
-    mutable std::mutex profileMutex_;  // CopyProfile against TakeProfile
-    std::u16string voiceName_;         // guarded by profileMutex_
-    std::int32_t subtitles_ = 0;       // guarded by profileMutex_
-    std::mutex helpersMutex_;          // guards the three below
+    mutable std::mutex profileMutex_;                             // CopyProfile against TakeProfile
+    std::u16string voiceName_;                                    // guarded by profileMutex_
+    std::int32_t subtitles_ = 0;                                  // likewise
+    std::string pronunciationsPath_;                              // likewise
+    std::shared_ptr<const text::Pronunciations> pronunciations_;  // likewise
+    std::mutex helpersMutex_;                                     // guards the three below
     int helperSlots_ = 0;
     bool helpersTried_ = false;
     std::unique_ptr<render::RenderPool> helpers_;

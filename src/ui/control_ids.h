@@ -38,6 +38,8 @@ inline constexpr int kM4bRadio = 1030;
 inline constexpr int kSubtitlesCheck = 1046;
 inline constexpr int kVolumeTrackbar = 1031;
 inline constexpr int kSpeedTrackbar = 1032;
+inline constexpr int kVoiceNameCombo = 1044;
+inline constexpr int kPronunciationsButton = 1045;
 
 // System commands (the context menu stands in for the system menu).
 inline constexpr unsigned kIdmAboutBox = 0x0010;

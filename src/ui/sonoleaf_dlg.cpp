@@ -11,8 +11,8 @@
 #include <array>
 #include <utility>
 
-#include "jobs/alert.h"
 #include "book/book_import.h"
+#include "jobs/alert.h"
 #include "jobs/voice_setting_job.h"
 #include "lists/list_jobs.h"
 #include "pdf/pdf_job.h"
@@ -182,7 +182,8 @@ void CSonoleafDlg::OnInitDialog() {
     background_ = Bitmap(kBackgroundBitmap);
     update();
 
-    voiceSetting = std::make_unique<VoiceSetting>();
+    voiceSetting = std::make_unique<VoiceSetting>(
+        [engine = speechEngine.get()] { return ListVoices(engine->Service()); });
 
     for (Job job : {Job::VoiceSetting, Job::PdfToText, Job::SpeakNow, Job::MakeAudio,
                     Job::SpeakFile, Job::FileToAudio, Job::LengthList, Job::TitleList}) {

@@ -93,6 +93,11 @@ const DialogTemplate& VoiceSettingTemplate() {
         {
             {kMaleRadio, ControlKind::RadioButton, "Male", 42, 35, 31, 10, kGroup | kTabStop},
             {kFemaleRadio, ControlKind::RadioButton, "Female", 42, 57, 39, 10, kTabStop},
+            // A voice by name, then the user's pronunciation list, after the gender.
+            {kNoId, ControlKind::Static, "Voice:", 23, 133, 25, 8, kNoStyle, kVoiceNameCombo},
+            {kVoiceNameCombo, ControlKind::ComboBox, "", 50, 131, 241, 60, kTabStop},
+            {kPronunciationsButton, ControlKind::PushButton, "Pronunciations...", 23, 155, 70, 14,
+             kTabStop},
             {kIdOk, ControlKind::DefaultPushButton, "OK", 198, 155, 50, 14, kTabStop},
             {kIdCancel, ControlKind::PushButton, "Cancel", 252, 155, 50, 14, kTabStop},
             {kNoId, ControlKind::GroupBox, "Select Voice Type", 23, 23, 105, 54},

@@ -1,14 +1,19 @@
 #pragma once
 // The voice settings dialog (template 130) and the voice profile it holds for the
 // whole run. Data exchange always carries the profile into the controls; only OK
-// takes the controls' state into the profile.
+// takes the controls' state into the profile. The voice chosen by name is kept for
+// the next start of the program; the other settings start at their defaults.
 
 #include <QPointer>
+#include <functional>
+#include <vector>
 
 #include "jobs/voice_profile.h"
 #include "platform/dialogs/template_dialog.h"
+#include "speech/voice_list.h"
 
 class QCheckBox;
+class QComboBox;
 class QRadioButton;
 class QSlider;
 
@@ -18,12 +23,16 @@ class VoiceSetting : public dialogs::TemplateDialog, public VoiceProfile {
     Q_OBJECT
 
   public:
-    VoiceSetting();
+    // `voices` lists the installed voices whenever the dialog opens; without it only
+    // the choice by gender is offered.
+    explicit VoiceSetting(std::function<std::vector<VoiceEntry>()> voices = {});
 
     // Profile -> controls, whatever the direction.
     bool DoDataExchange(bool save) override;
-    // Takes the thumbs and the radio buttons, then the framework's OK.
+    // Takes the thumbs, the radio buttons and the voice, then the framework's OK.
     void OnOK() override;
+    // Opens the pronunciation list in the desktop's editor, made first when absent.
+    void OnPronunciations();
 
     // Shows the dialog (without blocking) with the profile's values.
     void Open();
@@ -37,6 +46,18 @@ class VoiceSetting : public dialogs::TemplateDialog, public VoiceProfile {
     QPointer<QRadioButton> wavButton;
     QPointer<QRadioButton> m4bButton;
     QPointer<QCheckBox> subtitlesCheck;
+    QPointer<QComboBox> voiceCombo;
+
+  private:
+    // The voice picked in the list, or null for the choice by gender.
+    const VoiceEntry* PickedVoice() const;
+    // A voice picked by name checks its gender; a gender it has not goes back to the
+    // choice by gender.
+    void ShowPickedGender();
+    void GenderChecked(std::int32_t gender);
+
+    std::function<std::vector<VoiceEntry>()> listVoices_;
+    std::vector<VoiceEntry> listed_;  // the list's entries after its first
 };
 
 }  // namespace sonoleaf

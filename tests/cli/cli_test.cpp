@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -152,6 +153,8 @@ TEST_F(CliTest, UsageErrorsHelpAndVersion) {
          "err",
          "You have given invalid file name starting number"},
         {{"render", "MISSING", "OUT"}, 1, "err", "cannot read"},
+        {{"render", "--pronunciations", "MISSING", "IN", "OUT"}, 1, "err", "missing.txt': No such"},
+        {{"render", "--pronunciations=", "IN", "OUT"}, 2, "err", "--pronunciations needs a file"},
         {{"render", "IN/x", "OUT"}, 1, "err", "x': Not a directory"},
         {{"list", "--length", "9", "OUT", "OUT"}, 1, "err", "not a file"},
         {{"--help"}, 0, "out", "usage: sonoleaf-cli"},
@@ -329,6 +332,65 @@ TEST_F(CliTest, VoiceByNameReadsEveryFile) {
               0);
     EXPECT_EQ(Difference(FilesIn(byName), FilesIn(byGender)), "");
     EXPECT_EQ(ReadId3Texts(byName / "named.mp3")["COMM"], "Read by " + first);
+}
+
+// The user's list, its third line bad: the message names it, the other rules apply.
+constexpr char kRules[] = "Sonoleaf = sonno leaf\n/(\\d+) ?km\\b/ = $1 kilometres\n/(/ = x\n";
+
+// Rules change what either engine says: a text read with them is, sample for sample,
+// its respelling read without, also in the helpers' list files, whatever their number;
+// a long render's segments (respelled piece by piece, the text cut as written) are the
+// same however many helpers make them; an audiobook's chapters keep their titles as
+// written.
+TEST_F(CliTest, PronunciationRulesRespellWhatTheVoicesSay) {
+    const std::string rules = Write("rules.txt", kRules).string();
+    const std::string none = Write("none.txt", "").string();
+    std::string text = "Sonoleaf's walk: 5km.", respelled = "sonno leaf's walk: 5 kilometres.";
+    std::string longText;
+    for (int i = 0; i < 110; ++i)  // past a segment's 2,000 bytes
+        longText += "Sonoleaf ran " + std::to_string(i) + "km. ";
+    const std::string titles = "<title>Sonoleaf</title><title>At 3km.</title><title>Day</title>";
+    const std::string respelledTitles =
+        "<title>sonno leaf</title><title>At 3 kilometres.</title><title>Day</title>";
+    int run = 0;
+    std::string told;
+    const auto made = [&](std::vector<std::string> arguments, const std::string& list,
+                          const std::string& words, const std::string& format = "wav") {
+        const fs::path folder = Folder("r" + std::to_string(run++));
+        arguments.insert(arguments.end(), {"--format", format, "--pronunciations", list,
+                                           Write("talk.txt", words).string(), folder.string()});
+        const CliResult result = RunCli(arguments);
+        EXPECT_EQ(result.status, 0) << result.err;
+        told = result.out;
+        return FilesIn(folder);
+    };
+    const std::vector<std::vector<std::string>> commands = {
+        {"render", "--voice", "Flite rms (US English) Male", text, respelled},
+        {"render", "--voice", "eSpeak NG English (America) Male", text, respelled},
+        {"render", "--jobs", "2", longText, ""},
+        {"list", "--titles", "--jobs", "3", titles, respelledTitles}};  // then --jobs 1
+    for (std::vector<std::string> command : commands) {
+        const std::string to = command.back(), from = command.end()[-2];
+        command.resize(command.size() - 2);
+        const auto withRules = made(command, rules, from);
+        EXPECT_NE(told.find("rules.txt: these lines are not used:\nline 3: "), std::string::npos)
+            << told;
+        if (to.empty()) {
+            EXPECT_EQ(Difference(withRules, made({"render", "--jobs", "1"}, rules, from)), "");
+            EXPECT_NE(Difference(withRules, made(command, none, from)), "");
+        } else {
+            EXPECT_EQ(Difference(withRules, made(command, none, to)), "") << command[2];
+        }
+        if (command[0] == "list") {
+            EXPECT_EQ(Difference(made({"list", "--titles"}, rules, from), withRules), "");
+        }
+    }
+    const fs::path book = dir.Path() / ("r" + std::to_string(run)) / "talk";
+    made({"render"}, rules, titles, "m4b");
+    std::system(("ffprobe -v error -show_entries chapter_tags=title -of csv=p=0 " + book.string() +
+                 ".m4b >" + book.string() + ".txt")
+                    .c_str());
+    EXPECT_EQ(Bytes(book.string() + ".txt"), "Sonoleaf\nAt 3km.\nDay\n");
 }
 
 struct SignalCase {

@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "lists/list_run.h"
 #include "render/render_pool.h"
 #include "speech/speech_engine.h"
 #include "support/audio_file_check.h"
@@ -169,6 +170,21 @@ TEST_F(ListHelpers, KilledHelperFailsItsFileAloneAndNoneOutlivesTheProgram) {
     }
     EXPECT_FALSE(ProcessExists(helper));
     for (const pid_t pid : seen) EXPECT_FALSE(ProcessExists(pid)) << pid;
+}
+
+// Other rules make another list key, so that a run is not resumed with them.
+TEST(ListKey, HoldsTheRulesFingerprint) {
+    TempDir dir;
+    SpeechEngine engine(speech_service::CreateSystemSpeechService());
+    const auto key = [&](const std::string& rules) {
+        std::ofstream(dir.Path() / "rules.txt") << rules;
+        engine.UsePronunciationsFile((dir.Path() / "rules.txt").string());
+        engine.CopyProfile(VoiceProfile{});
+        return ListKeyFor(engine, engine.TakeProfile(), u"/b.txt", u"/", "length=9").settings;
+    };
+    EXPECT_EQ(key("# no rules: the key of old\n").find("rules"), std::string::npos);
+    EXPECT_EQ(key("a = b\n"), key("a = b\n"));
+    EXPECT_NE(key("a = b\n"), key("a = c\n"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "ui/message_box_presenter.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -52,6 +53,7 @@ QString TextOf(const QWidget& control) {
     if (const auto* button = qobject_cast<const QAbstractButton*>(&control)) return button->text();
     if (const auto* label = qobject_cast<const QLabel*>(&control)) return label->text();
     if (const auto* box = qobject_cast<const QGroupBox*>(&control)) return box->title();
+    if (const auto* combo = qobject_cast<const QComboBox*>(&control)) return combo->currentText();
     return {};
 }
 

@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -65,6 +66,8 @@ inline bool IsKind(const QWidget& w, Kind kind) {
             return qobject_cast<const QRadioButton*>(&w) != nullptr;
         case Kind::CheckBox:
             return qobject_cast<const QCheckBox*>(&w) != nullptr;
+        case Kind::ComboBox:
+            return qobject_cast<const QComboBox*>(&w) != nullptr;
         case Kind::Trackbar: {
             const auto* s = qobject_cast<const QSlider*>(&w);
             return s != nullptr && s->orientation() == Qt::Horizontal &&
@@ -87,8 +90,10 @@ inline QString CheckControl(const QWidget& dialog, const ExpectedControl& expect
         TextOf(*w) != expected.text) {
         return QStringLiteral("text \"%1\"").arg(TextOf(*w));
     }
-    const QRect want = DluToPixels(dialog, expected.x, expected.y, expected.w, expected.h);
+    QRect want = DluToPixels(dialog, expected.x, expected.y, expected.w, expected.h);
     const QRect got = w->geometry();
+    if (expected.kind == Kind::ComboBox)
+        want.setHeight(std::min(want.height(), w->sizeHint().height()));
     if (expected.kind == Kind::Static && got != want) {
         // A one-line caption wider than its box may widen it; its line stays put.
         const int caption = QFontMetrics(w->font()).horizontalAdvance(expected.text);

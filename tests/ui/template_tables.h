@@ -20,7 +20,8 @@ enum class Kind {
     Group,
     Radio,
     Trackbar,
-    CheckBox
+    CheckBox,
+    ComboBox  // its height is the open list's; closed it is as tall as its font needs
 };
 
 struct ExpectedControl {
@@ -82,6 +83,9 @@ inline const std::vector<ExpectedControl>& VoiceSettingControls() {
     static const std::vector<ExpectedControl> controls{
         {1026, Kind::Radio, "Male", 42, 35, 31, 10, "Male"},
         {1027, Kind::Radio, "Female", 42, 57, 39, 10, "Female"},
+        {-1, Kind::Static, "Voice:", 23, 133, 25, 8, "Voice:"},
+        {1044, Kind::ComboBox, "By gender (as chosen above)", 50, 131, 241, 60, "Voice:"},
+        {1045, Kind::Button, "Pronunciations...", 23, 155, 70, 14, "Pronunciations..."},
         {1, Kind::DefaultButton, "OK", 198, 155, 50, 14, "OK"},
         {2, Kind::Button, "Cancel", 252, 155, 50, 14, "Cancel"},
         {-1, Kind::Group, "Select Voice Type", 23, 23, 105, 54, "Select Voice Type"},

@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -9,6 +10,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+
+#include <algorithm>
 
 #include "platform/dialogs/browse_edit.h"
 #include "platform/dialogs/multi_line_edit.h"
@@ -95,6 +98,11 @@ QWidget* Create(const ControlSpec& control, QWidget& parent, const IconLookup& i
         }
         case ControlKind::CheckBox:
             return new QCheckBox(Text(control), &parent);
+        case ControlKind::ComboBox: {
+            auto* combo = new QComboBox(&parent);
+            combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+            return combo;
+        }
     }
     return nullptr;
 }
@@ -105,6 +113,10 @@ QWidget* Create(const ControlSpec& control, QWidget& parent, const IconLookup& i
 QRect FittedRect(const ControlSpec& control, const QWidget& widget,
                  const DialogUnitConverter& units) {
     QRect rect = units.ToPixels(control.x, control.y, control.width, control.height);
+    // A drop-down list's template height includes the list it opens; closed, it is
+    // as tall as its font needs.
+    if (control.kind == ControlKind::ComboBox)
+        rect.setHeight(std::min(rect.height(), widget.sizeHint().height()));
     const bool isStatic =
         control.kind == ControlKind::Static || control.kind == ControlKind::StaticCentred;
     if (!isStatic) return rect;
@@ -195,6 +207,7 @@ QString ControlText(const QWidget& control) {
     if (const auto* button = qobject_cast<const QAbstractButton*>(&control)) return button->text();
     if (const auto* label = qobject_cast<const QLabel*>(&control)) return label->text();
     if (const auto* box = qobject_cast<const QGroupBox*>(&control)) return box->title();
+    if (const auto* combo = qobject_cast<const QComboBox*>(&control)) return combo->currentText();
     if (const auto* slider = qobject_cast<const QSlider*>(&control)) {
         return QString::number(slider->value());
     }

@@ -26,6 +26,7 @@ enum class ControlKind {
     RadioButton,
     Trackbar,  // horizontal, no tick marks
     CheckBox,  // two states, off at first
+    ComboBox,  // a drop-down list to pick from; its height is the open list's
 };
 
 enum Style : unsigned {

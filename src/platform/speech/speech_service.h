@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+namespace sonoleaf::text {
+class Pronunciations;
+}  // namespace sonoleaf::text
+
 namespace sonoleaf::speech_service {
 
 class SegmentSynthesis;
@@ -133,6 +137,9 @@ class Voice {
     // Stops at once and discards what is queued; a Speak in progress returns, and
     // later Speak calls on this voice return at once. Safe from any thread.
     virtual HResult Pause() = 0;
+    // The user's pronunciation rules, applied to every text this voice speaks from now
+    // on (null: none). A voice that cannot ignores them.
+    virtual void UsePronunciations(std::shared_ptr<const text::Pronunciations> /*rules*/) {}
 };
 
 class SpeechService {

@@ -169,6 +169,18 @@ HResult SystemVoice::Pause() {
     return kOk;
 }
 
+void SystemVoice::UsePronunciations(std::shared_ptr<const text::Pronunciations> rules) {
+    // A copy of its own: compiled patterns are not to be shared between threads.
+    std::shared_ptr<const text::Pronunciations> own;
+    if (rules && !rules->Empty()) {
+        std::vector<text::RuleProblem> problems;  // told when the list was read
+        own = std::make_shared<const text::Pronunciations>(
+            text::Pronunciations::Parse(rules->Source(), problems));
+    }
+    std::lock_guard lock(settingsMutex_);
+    rules_ = std::move(own);
+}
+
 HResult SystemVoice::TextToSpeak(const std::u16string& text, std::uint32_t flags,
                                  std::string& utf8) const {
     if ((flags & kSpeakIsFileName) == 0) {
@@ -196,10 +208,12 @@ HResult SystemVoice::Speak(const std::u16string& text, std::uint32_t flags,
 
     std::shared_ptr<EngineVoiceToken> token;
     std::shared_ptr<SoundFileStream> stream;
+    std::shared_ptr<const text::Pronunciations> rules;
     {
         std::lock_guard lock(settingsMutex_);
         token = token_;
         stream = stream_;
+        rules = rules_;
     }
     if (!token) return kEngineMissing;
     if (const HResult status = token->Engine()->Status(); Failed(status)) return status;
@@ -219,6 +233,9 @@ HResult SystemVoice::Speak(const std::u16string& text, std::uint32_t flags,
 
     progress::SetTotal(utf8.size(), progress::Unit::TextBytes);
     Queue queue;
+    // Each piece is respelled as it goes to the synthesizer: the text is cut, its
+    // chapters titled and its subtitles written as written.
+    queue.rules = rules.get();
     {
         std::lock_guard lock(queueMutex_);
         queue_ = &queue;
@@ -281,7 +298,8 @@ HResult SystemVoice::ProduceHere(const std::string& text, bool ssml, const Engin
     TextPiece piece;
     while (!stop_.load() && pieces.Next(piece)) {
         SynthesisRequest request;
-        request.text = piece.text;
+        const std::string spoken = queue.rules ? queue.rules->Apply(piece.text) : std::string();
+        request.text = queue.rules ? std::string_view(spoken) : std::string_view(piece.text);
         request.ssml = ssml;
         request.endsSentence = piece.endsSentence;
         request.voiceId = token.VoiceId();
@@ -330,7 +348,9 @@ HResult SystemVoice::ProduceInSegments(const std::string& text, const EngineVoic
                 bytes += piece.text.size();
                 end = piece.end;
                 if (queue.notes) texts.push_back(piece.text);
-                work.pieces.push_back({std::move(piece.text), piece.endsSentence});
+                std::string spoken =
+                    queue.rules ? queue.rules->Apply(piece.text) : std::move(piece.text);
+                work.pieces.push_back({std::move(spoken), piece.endsSentence});
             }
             if (work.pieces.empty()) break;
             std::unique_ptr<SegmentSynthesis::Pending> pending = segments_->Start(work, stop_);

@@ -16,6 +16,7 @@
 #include "platform/speech/audio_output.h"
 #include "platform/speech/speech_service.h"
 #include "platform/speech/voice_tokens.h"
+#include "platform/text/pronunciations.h"
 
 namespace sonoleaf::speech_service {
 
@@ -39,6 +40,7 @@ class SystemVoice final : public Voice {
     HResult Speak(const std::u16string& text, std::uint32_t flags,
                   std::uint32_t* streamNumber) override;
     HResult Pause() override;
+    void UsePronunciations(std::shared_ptr<const text::Pronunciations> rules) override;
 
   private:
     // The pieces of a run of samples, for subtitles: each one's words and sample count.
@@ -62,6 +64,8 @@ class SystemVoice final : public Voice {
         std::size_t samples = 0;
         // Written buffers handed back for the synthesis of later pieces.
         std::vector<std::vector<std::int16_t>> spare;
+        // The user's rules, applied to each piece as it is synthesized; null for none.
+        const text::Pronunciations* rules = nullptr;
         bool finished = false;
         HResult result = kOk;
     };
@@ -90,6 +94,7 @@ class SystemVoice final : public Voice {
     std::mutex settingsMutex_;
     std::shared_ptr<EngineVoiceToken> token_;
     std::shared_ptr<SoundFileStream> stream_;
+    std::shared_ptr<const text::Pronunciations> rules_;  // this voice's own copy
 
     std::mutex speakMutex_;   // one Speak at a time
     std::mutex queueMutex_;   // guards queue_

@@ -1,9 +1,9 @@
-#include "cli/voice_list.h"
+#include "speech/voice_list.h"
 
 #include <algorithm>
 #include <memory>
 
-namespace sonoleaf::cli {
+namespace sonoleaf {
 
 namespace ss = speech_service;
 
@@ -28,4 +28,4 @@ bool HasVoiceNamed(const std::vector<VoiceEntry>& voices, const std::u16string& 
                        [&](const VoiceEntry& voice) { return voice.name == name; });
 }
 
-}  // namespace sonoleaf::cli
+}  // namespace sonoleaf
