@@ -59,6 +59,24 @@ double RmsBetween(const Audio& audio, std::int64_t fromMs, std::int64_t toMs) {
     return Rms(std::span(audio.samples).subspan(at(fromMs), at(toMs) - at(fromMs)));
 }
 
+// The cues of `audio`'s subtitles are `sentences`, each on speech, the pauses between.
+void ExpectCuesOnTheSpeech(const fs::path& audioFile, const std::vector<std::string>& sentences) {
+    SCOPED_TRACE(audioFile.filename());
+    const std::vector<SrtCue> cues = Cues(fs::path(audioFile).replace_extension(".srt"));
+    ASSERT_EQ(cues.size(), sentences.size());
+    Audio audio;
+    ASSERT_TRUE(ReadAudioFile(audioFile, audio));
+    for (std::size_t i = 0; i < cues.size(); ++i) {
+        EXPECT_EQ(OneLine(cues[i].text), sentences[i]);
+        EXPECT_GT(RmsBetween(audio, cues[i].startMs, cues[i].endMs), 0.02) << i;
+        // The pause after a sentence lies between its cue and the next.
+        if (i + 1 < cues.size() && cues[i + 1].startMs - cues[i].endMs > 40) {
+            EXPECT_LT(RmsBetween(audio, cues[i].endMs + 10, cues[i + 1].startMs - 10), 0.01) << i;
+        }
+    }
+    EXPECT_LE(cues.back().endMs, static_cast<std::int64_t>(audio.Seconds() * 1000) + 1);
+}
+
 TEST(Subtitles, CuesFollowTheSentencesAndTheirSound) {
     TempDir dir;
     const std::vector<std::string> sentences = Sentences(60);  // a long render: segments
@@ -73,20 +91,21 @@ TEST(Subtitles, CuesFollowTheSentencesAndTheirSound) {
         made.push_back(FileBytes(out / "river.srt"));
     }
     EXPECT_EQ(made[0], made[1]);  // the same however many helpers made the sound
+    ExpectCuesOnTheSpeech(dir.Path() / "jobs2" / "river.wav", sentences);
 
-    const std::vector<SrtCue> cues = Cues(dir.Path() / "jobs2" / "river.srt");
-    ASSERT_EQ(cues.size(), sentences.size());
-    Audio audio;
-    ASSERT_TRUE(ReadAudioFile(dir.Path() / "jobs2" / "river.wav", audio));
-    for (std::size_t i = 0; i < cues.size(); ++i) {
-        EXPECT_EQ(OneLine(cues[i].text), sentences[i]);
-        EXPECT_GT(RmsBetween(audio, cues[i].startMs, cues[i].endMs), 0.02) << i;
-        // The pause after a sentence lies between its cue and the next.
-        if (i + 1 < cues.size() && cues[i + 1].startMs - cues[i].endMs > 40) {
-            EXPECT_LT(RmsBetween(audio, cues[i].endMs + 10, cues[i + 1].startMs - 10), 0.01) << i;
-        }
-    }
-    EXPECT_LE(cues.back().endMs, static_cast<std::int64_t>(audio.Seconds() * 1000) + 1);
+    // A list's files each get theirs.
+    const fs::path titled = dir.Path() / "titled.txt";
+    std::ofstream(titled) << "<title>" << Joined({sentences.begin(), sentences.begin() + 4})
+                          << "</title><title>"
+                          << Joined({sentences.begin() + 4, sentences.begin() + 7}) << "</title>";
+    ASSERT_EQ(RunCli({"list", "--quiet", "--titles", "--subtitles", "--format", "wav",
+                      titled.string(), (dir.Path() / "list").string()})
+                  .status,
+              0);
+    ExpectCuesOnTheSpeech(dir.Path() / "list" / "titled_1.wav",
+                          {sentences.begin(), sentences.begin() + 4});
+    ExpectCuesOnTheSpeech(dir.Path() / "list" / "titled_2.wav",
+                          {sentences.begin() + 4, sentences.begin() + 7});
 }
 
 // An audiobook gets one WebVTT file: each chapter's cues come after its start.
