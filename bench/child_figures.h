@@ -1,6 +1,7 @@
 #pragma once
 // Runs a piece of work in a child process of its own, so that its peak resident size
-// is its own and not the benchmark's.
+// is its own and not the benchmark's; and the processor time of a benchmark with its
+// children.
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -10,6 +11,19 @@
 #include <functional>
 
 namespace sonoleaf::bench {
+
+// Processor seconds used so far by this process and every process it has waited for
+// (a helper, once ended, brings its files' processes with it).
+inline double CpuSeconds() {
+    double seconds = 0;
+    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage usage{};
+        ::getrusage(who, &usage);
+        seconds += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    }
+    return seconds;
+}
 
 struct ChildFigures {
     double seconds = 0;

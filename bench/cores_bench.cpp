@@ -26,6 +26,7 @@
 
 #include "bench_mode.h"
 #include "bench_prose.h"
+#include "child_figures.h"
 #include "platform/process/spawn.h"
 #include "render/render_pool.h"
 #include "speech/speech_engine.h"
@@ -37,19 +38,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-// Processor seconds used so far by this process and every process it has waited for
-// (the helper, once ended, brings its files' processes with it).
-double CpuSeconds() {
-    double seconds = 0;
-    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage usage{};
-        ::getrusage(who, &usage);
-        seconds += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    }
-    return seconds;
-}
 
 struct Timing {
     double seconds = 0;
@@ -74,7 +62,7 @@ Timing Run(const fs::path& source, const fs::path& out, int slots, bool render) 
         sonoleaf::VoiceProfile profile;
         engine.CopyProfile(profile);
         engine.RenderHelpers();  // started before the clock, as a window has them by then
-        cpuStart = CpuSeconds();
+        cpuStart = sonoleaf::bench::CpuSeconds();
         const auto start = Clock::now();
         if (render) {
             engine.RenderTextFileToFile(source.u16string(), (out / "book.mp3").u16string());
@@ -84,7 +72,7 @@ Timing Run(const fs::path& source, const fs::path& out, int slots, bool render) 
         }
         timing.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     }  // the helper ended and waited for: its processor time is counted
-    timing.cores = (CpuSeconds() - cpuStart) / timing.seconds;
+    timing.cores = (sonoleaf::bench::CpuSeconds() - cpuStart) / timing.seconds;
     return timing;
 }
 

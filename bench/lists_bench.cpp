@@ -160,18 +160,6 @@ double Median(std::vector<double> values) {
     return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// Processor seconds of this process and of every process it has waited for.
-double CpuSeconds() {
-    double seconds = 0;
-    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage usage{};
-        ::getrusage(who, &usage);
-        seconds += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    }
-    return seconds;
-}
-
 struct Timing {
     double seconds = 0;
     double cpu = 0;
@@ -192,13 +180,13 @@ Timing ListRun(const fs::path& source, const fs::path& out, int length, bool hel
         profile.audioType = sonoleaf::Wav;
         engine.CopyProfile(profile);
         if (helper && engine.RenderHelpers() == nullptr) return {};
-        cpuStart = CpuSeconds();
+        cpuStart = sonoleaf::bench::CpuSeconds();
         const auto start = Clock::now();
         engine.lengthListRunning = true;
         engine.MakeAudioListByLength(source.u16string(), out.u16string(), length);
         timing.seconds = Seconds(start);
     }
-    timing.cpu = CpuSeconds() - cpuStart;
+    timing.cpu = sonoleaf::bench::CpuSeconds() - cpuStart;
     timing.files = CountFiles(out);
     for (const auto& entry : fs::directory_iterator(out)) fs::remove(entry.path());
     return timing;
@@ -211,11 +199,11 @@ Timing WholeRun(const std::u16string& text, const fs::path& out) {
     profile.audioType = sonoleaf::Wav;
     engine.CopyProfile(profile);
     Timing timing;
-    const double cpuStart = CpuSeconds();
+    const double cpuStart = sonoleaf::bench::CpuSeconds();
     const auto start = Clock::now();
     engine.RenderTextToFile(text, (out / "whole.wav").u16string(), false);
     timing.seconds = Seconds(start);
-    timing.cpu = CpuSeconds() - cpuStart;
+    timing.cpu = sonoleaf::bench::CpuSeconds() - cpuStart;
     timing.files = fs::exists(out / "whole.wav") ? 1 : 0;
     fs::remove(out / "whole.wav");
     return timing;
