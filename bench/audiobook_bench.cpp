@@ -16,8 +16,10 @@
 // (book-10 - book-1) / 9, the processor time one join costs the writer.
 //
 // Then whole lists through sonoleaf-cli (the program's own path: every file or chapter
-// in a helper process, on every core), over the prose text cut every 2000 bytes, in
-// turn each round:
+// in a helper process, on every core), over the prose text repeated and cut every 2000
+// bytes into at least ten files or chapters, as many as twice the usable cores go into
+// evenly (so that half the list keeps every core as busy as the whole does; three
+// chapters in a smoke run), in turn each round:
 //
 //   mp3     the list in MP3;
 //   m4b     the same list as one audiobook;
@@ -47,6 +49,7 @@
 #include <vector>
 
 #include "bench_mode.h"
+#include "platform/process/spawn.h"
 #include "platform/speech/audiobook_writer.h"
 #include "platform/speech/chapter_encoder.h"
 #include "platform/speech/speech_service.h"
@@ -226,7 +229,11 @@ int main() {
     // Whole lists through the program, on every core.
     std::ifstream in(fs::path(SONOLEAF_BENCH_DATA) / "prose.txt");
     std::string prose{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (smoke) prose.resize(std::min<std::size_t>(prose.size(), 4500));
+    if (prose.empty()) return 1;
+    const auto cores = static_cast<std::size_t>(sonoleaf::process::UsableCores());
+    const std::size_t wanted = smoke ? 4500 : 2000 * (9 / (2 * cores) + 1) * 2 * cores;
+    for (const std::string once = prose; prose.size() < wanted;) prose += once;
+    prose.resize(wanted);
     const fs::path source = dir.Path() / "prose.txt";
     std::ofstream(source) << prose;
     const std::size_t chapters = (prose.size() + 1999) / 2000;

@@ -1,6 +1,9 @@
 #include "book/markup_tree.h"
 
+#include <cctype>
+
 #include <QByteArray>
+#include <QStringView>
 #include <QXmlStreamReader>
 
 #include "book/text_lines.h"
@@ -18,6 +21,11 @@ void AppendText(std::string& into, const MarkupNode& node) {
         into += ' ';
     }
     for (const MarkupNode& child : node.children) AppendText(into, child);
+}
+
+std::string Utf8(QStringView text) {
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 }  // namespace
@@ -63,14 +71,15 @@ std::optional<MarkupNode> ReadXmlTree(std::string_view bytes) {
             }
             if (++nodes > kMaxMarkupNodes) return std::nullopt;
             MarkupNode element;
-            element.name = reader.name().toString().toLower().toStdString();
+            element.name = Utf8(reader.name());
+            for (char& c : element.name)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             for (const QXmlStreamAttribute& attribute : reader.attributes()) {
                 const bool epubType = attribute.namespaceUri() == QLatin1String(kOpsNamespace) &&
                                       attribute.name() == u"type";
                 element.attributes.emplace_back(
-                    epubType ? std::string("epub:type")
-                             : attribute.qualifiedName().toString().toStdString(),
-                    attribute.value().toString().toStdString());
+                    epubType ? std::string("epub:type") : Utf8(attribute.qualifiedName()),
+                    Utf8(attribute.value()));
             }
             open.push_back(std::move(element));
         } else if (token == QXmlStreamReader::EndElement) {
@@ -82,14 +91,17 @@ std::optional<MarkupNode> ReadXmlTree(std::string_view bytes) {
             MarkupNode done = std::move(open.back());
             open.pop_back();
             open.back().children.push_back(std::move(done));
-        } else if (token == QXmlStreamReader::Characters && skippedDepth == 0) {
+        } else if (token == QXmlStreamReader::Characters && skippedDepth == 0 &&
+                   !reader.isWhitespace()) {
+            // (Text nodes are read apart by a space already: the layout between elements
+            // adds nothing.)
             std::vector<MarkupNode>& siblings = open.back().children;
             if (!siblings.empty() && siblings.back().name.empty()) {
-                siblings.back().text += reader.text().toString().toStdString();
+                siblings.back().text += Utf8(reader.text());
             } else {
                 if (++nodes > kMaxMarkupNodes) return std::nullopt;
                 MarkupNode text;
-                text.text = reader.text().toString().toStdString();
+                text.text = Utf8(reader.text());
                 siblings.push_back(std::move(text));
             }
         }

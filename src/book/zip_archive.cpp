@@ -129,6 +129,11 @@ ZipArchive::Entry ZipArchive::ReadIndex(std::int64_t index, std::uint64_t limit)
                 : Entry::Status::Damaged;
         return entry;
     }
+    // The size the directory claims, read in one piece; a claim is only believed up to
+    // a few MiB, so that a lying entry cannot make its reader hold more than it holds.
+    constexpr std::uint64_t kMaxBelievedBytes = 8u << 20;
+    if (stat.valid & ZIP_STAT_SIZE)
+        entry.bytes.reserve(std::min({stat.size, bound, kMaxBelievedBytes}));
     std::array<char, 1 << 16> buffer;
     for (;;) {
         const zip_int64_t got = zip_fread(file.get(), buffer.data(), buffer.size());
