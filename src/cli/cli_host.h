@@ -40,9 +40,10 @@ class CliJobHost final : public SpeechJobHost {
   private:
     SpeechEngine& engine_;
     VoiceProfile profile_;
-    std::map<int, std::u16string> controls_;  // written before the job starts
+    // Written before the job starts.
+    std::map<int, std::u16string> controls_;
+    std::map<int, bool> checked_;
     bool resume_ = false;
-    std::map<int, bool> checked_;             // likewise
     std::array<std::atomic<std::int32_t>, static_cast<std::size_t>(Job::TitleList) + 1> busy_{};
 };
 

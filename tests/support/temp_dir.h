@@ -18,9 +18,8 @@ class TempDir {
     explicit TempDir(const std::filesystem::path& base) {
         static std::atomic<int> counter{0};
         std::random_device random;
-        path_ = base /
-                ("sonoleaf-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
-                 "-" + std::to_string(random()));
+        path_ = base / ("sonoleaf-test-" + std::to_string(::getpid()) + "-" +
+                        std::to_string(counter++) + "-" + std::to_string(random()));
         std::filesystem::create_directories(path_);
     }
     ~TempDir() {
