@@ -53,10 +53,10 @@
 #include "child_figures.h"
 #include "jobs/voice_profile.h"
 #include "lists/source_file.h"
-#include "lists/title_scan.h"
 #include "platform/speech/speech_service.h"
 #include "platform/speech/synthesis_engine.h"
 #include "platform/text/byte_text.h"
+#include "platform/text/title_scan.h"
 #include "speech/speech_engine.h"
 #include "support/recording_alerts.h"
 #include "support/recording_speech_service.h"
@@ -128,7 +128,7 @@ ChildFigures TitleScanRun(const fs::path& source, std::size_t expectedPairs) {
         std::size_t pairs = 0;
         std::size_t characters = 0;
         std::size_t position = 0;
-        while (const auto pair = sonoleaf::FindTitlePair(bytes, position)) {
+        while (const auto pair = sonoleaf::text::FindTitlePair(bytes, position)) {
             characters += sonoleaf::text::BytesToText(
                               std::string_view(bytes).substr(pair->passageBegin,
                                                              pair->passageEnd - pair->passageBegin))

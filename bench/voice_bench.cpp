@@ -133,11 +133,7 @@ Figures ServiceRender(ss::SpeechService& service, const std::shared_ptr<ss::Voic
     rusage after{};
     ::getrusage(RUSAGE_SELF, &before);
     const auto start = Clock::now();
-    if (rules != nullptr) {
-        std::vector<sonoleaf::text::RuleProblem> problems;
-        voice->UsePronunciations(std::make_shared<const sonoleaf::text::Pronunciations>(
-            sonoleaf::text::Pronunciations::Parse(*rules, problems)));
-    }
+    if (rules != nullptr) voice->UsePronunciations(*rules);
     figures.ok = ss::Succeeded(stream->BindToFile(wav.u16string(), ss::kFileModeCreateAlways,
                                                   ss::StreamFormatId::WaveFormatEx, &format,
                                                   ss::kAllEvents)) &&

@@ -2,13 +2,13 @@
 
 #include <array>
 #include <filesystem>
-#include <fstream>
 #include <utility>
 
 #include "platform/speech/audiobook_codec.h"
 #include "platform/speech/chapter_file.h"
 #include "platform/speech/encoded_chapter.h"
 #include "platform/speech/piece_notes.h"
+#include "platform/speech/stream_checks.h"
 #include "platform/text/subtitles.h"
 #include "platform/text/text_convert.h"
 #include "render/render_pool.h"
@@ -30,15 +30,10 @@ bool NameFits(const std::string& path) {
     return path.size() - path.rfind('/') - 1 <= kMaxNameBytes;
 }
 
-bool ReadWhole(const std::string& path, std::string& bytes) {
-    std::error_code error;
-    const std::uintmax_t size = fs::file_size(path, error);
-    if (error) return false;
-    bytes.resize(static_cast<std::size_t>(size));
-    std::ifstream in(path, std::ios::binary);
-    in.read(bytes.data(), static_cast<std::streamsize>(size));
-    return in.gcount() == static_cast<std::streamsize>(size);
-}
+// A chapter waiting in the folder holds at most a day of speech; its cues, a little of
+// that. Anything larger is no file of this list's.
+constexpr std::uintmax_t kMaxChapterFileBytes = 1u << 30;
+constexpr std::uintmax_t kMaxCuesFileBytes = 64u << 20;
 
 }  // namespace
 
@@ -202,7 +197,8 @@ RenderResult ListRenders::JoinChapter(const Outcome& outcome) {
     std::string bytes;
     ss::EncodedChapter chapter;
     std::string why = "it could not be read";
-    if (!ReadWhole(ChapterFilePath(plan_.folder, plan_.stem, outcome.number), bytes) ||
+    if (ss::Failed(ss::ReadWholeFile(ChapterFilePath(plan_.folder, plan_.stem, outcome.number),
+                                     kMaxChapterFileBytes, bytes)) ||
         ss::Failed(ss::ParseChapter(bytes, chapter, &why)))
         return RenderResult::Failure(u"Its chapter was lost: " + text::ToWide(why) + u".");
     ss::AudiobookWriter& book = *plan_.book;
@@ -223,8 +219,9 @@ RenderResult ListRenders::JoinChapter(const Outcome& outcome) {
     // Its cues, moved to where it starts in the book.
     std::string notes;
     if (profile_.subtitles != 0 &&
-        ReadWhole(ss::CuesPathFor(ChapterFilePath(plan_.folder, plan_.stem, outcome.number)),
-                  notes)) {
+        ss::Succeeded(ss::ReadWholeFile(
+            ss::CuesPathFor(ChapterFilePath(plan_.folder, plan_.stem, outcome.number)),
+            kMaxCuesFileBytes, notes))) {
         for (const ss::PieceNote& note :
              ss::ParsePieceNotes(notes).value_or(std::vector<ss::PieceNote>{}))
             bookCues_.Add(note.text, start + note.start, note.span);

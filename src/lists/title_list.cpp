@@ -13,11 +13,11 @@
 #include "lists/list_renders.h"
 #include "lists/list_run.h"
 #include "lists/source_file.h"
-#include "lists/title_scan.h"
 #include "platform/speech/chapter_sections.h"
 #include "platform/text/byte_text.h"
 #include "platform/text/output_names.h"
 #include "platform/text/text_convert.h"
+#include "platform/text/title_scan.h"
 #include "speech/speech_engine.h"
 
 namespace sonoleaf {
@@ -47,7 +47,7 @@ void SpeechEngine::MakeAudioListByTitles(std::u16string textPath, std::u16string
     profile.language = book.language;
     const std::u16string extension = AudioExtension(profile.audioType);
     std::int64_t fileNumber = startNumber;
-    const std::int64_t lastNumber = startNumber + CountTitlePairs(bytes) - 1;
+    const std::int64_t lastNumber = startNumber + text::CountTitlePairs(bytes) - 1;
     bool found = false;
     const ListKey key =
         ListKeyFor(*this, profile, textPath, outputFolder, "start=" + std::to_string(startNumber));
@@ -55,7 +55,7 @@ void SpeechEngine::MakeAudioListByTitles(std::u16string textPath, std::u16string
                         static_cast<std::uint64_t>(lastNumber - startNumber + 1),
                         PrepareListPlan(*this, profile, key, textPath, resume, true));
     std::size_t position = 0;
-    while (const std::optional<TitlePair> pair = FindTitlePair(bytes, position)) {
+    while (const std::optional<text::TitlePair> pair = text::FindTitlePair(bytes, position)) {
         if (!titleListRunning) break;
         std::u16string path = ListFilePath(outputFolder, stem, fileNumber, extension);
         speech_service::FileTags tags = ListFileTags(stem, fileNumber, lastNumber, book);

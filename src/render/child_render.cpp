@@ -15,7 +15,6 @@
 #include "platform/speech/file_render.h"
 #include "platform/speech/segment_synthesis.h"
 #include "platform/speech/synthesis_engine.h"
-#include "platform/text/pronunciations.h"
 #include "platform/text/regular_file.h"
 #include "platform/text/text_convert.h"
 
@@ -76,11 +75,7 @@ RenderResult RenderFile(const FileWork& work, const std::atomic<bool>& stop) {
     }
     hr = voice->SetVoice(token);
     if (ss::Failed(hr)) return RenderResult::Failure(RenderStep::Voice, hr);
-    if (!work.pronunciations.empty()) {
-        std::vector<text::RuleProblem> problems;  // the program has told them
-        voice->UsePronunciations(std::make_shared<const text::Pronunciations>(
-            text::Pronunciations::Parse(work.pronunciations, problems)));
-    }
+    voice->UsePronunciations(work.pronunciations);  // the program has told their problems
     ss::FileRenderOutcome outcome;
     {
         const StopWatcher watcher(*voice, stop);

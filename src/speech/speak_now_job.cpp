@@ -23,7 +23,7 @@ void SpeakNowJob(SpeechJobHost& host) {
         const LiveVoiceRegistration live(engine.liveVoice, voice);
         voice->SetVolume(static_cast<std::uint16_t>(profile.volume.load()));
         voice->SetRate(profile.speed.load());
-        voice->UsePronunciations(rules);
+        if (rules) voice->UsePronunciations(rules->Source());
         engine.SelectVoiceByGender(*voice, profile.voiceGender.load(), nullptr,
                                    profile.voiceName.Load());
         spoken = voice->Speak(text, ss::kSpeakDefault, nullptr);

@@ -90,7 +90,7 @@ class OperationVoice {
         // Their results are not looked at: the service keeps its own values then.
         voice_->SetVolume(static_cast<std::uint16_t>(profile.volume));
         voice_->SetRate(profile.speed);
-        voice_->UsePronunciations(profile.pronunciations);
+        if (profile.pronunciations) voice_->UsePronunciations(profile.pronunciations->Source());
         result_ = engine.SelectVoiceByGender(*voice_, profile.voiceGender, &name_,
                                              profile.voiceName, profile.language);
     }
@@ -228,8 +228,14 @@ void SpeechEngine::SetVoiceName(std::u16string name) {
 
 ProfileCopy SpeechEngine::TakeProfile() const {
     std::lock_guard lock(profileMutex_);
-    return {voiceGender.load(), audioType.load(), volume.load(), speed.load(), voiceName_, {},
-            subtitles_, pronunciations_};
+    return {.voiceGender = voiceGender.load(),
+            .audioType = audioType.load(),
+            .volume = volume.load(),
+            .speed = speed.load(),
+            .voiceName = voiceName_,
+            .language = {},
+            .subtitles = subtitles_,
+            .pronunciations = pronunciations_};
 }
 
 std::shared_ptr<ss::VoiceToken> SpeechEngine::ChooseToken(

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "book/book_import.h"
-#include "lists/title_scan.h"
 #include "platform/text/book_metadata.h"
+#include "platform/text/title_scan.h"
 #include "support/file_contents.h"
 #include "support/temp_dir.h"
 
@@ -51,7 +51,7 @@ TEST(RealBookTest, EnglishQuickStartGuideGivesOnePassagePerChapterInOrder) {
                                                "Where to get help"};
     const std::string bytes = testing::FileBytes(text);
     std::vector<std::string> titles;
-    for (const TitlePair& pair : ScanTitlePairs(bytes)) {
+    for (const text::TitlePair& pair : text::ScanTitlePairs(bytes)) {
         const std::string passage =
             bytes.substr(pair.passageBegin, pair.passageEnd - pair.passageBegin);
         titles.push_back(passage.substr(0, passage.find('\n')));

@@ -15,7 +15,7 @@
 #include "book/text_lines.h"
 #include "book/xhtml_text.h"
 #include "fuzz_input.h"
-#include "lists/title_scan.h"
+#include "platform/text/title_scan.h"
 #include "platform/text/unicode.h"
 
 namespace {
@@ -29,7 +29,7 @@ void RequireWellMarked(const std::vector<sonoleaf::book::Passage>& passages, boo
         Require(step.valid);
         pos += step.length;
     }
-    const std::vector<sonoleaf::TitlePair> pairs = sonoleaf::ScanTitlePairs(text);
+    const std::vector<sonoleaf::text::TitlePair> pairs = sonoleaf::text::ScanTitlePairs(text);
     Require(pairs.size() == passages.size());
     for (std::size_t i = 0; i < pairs.size(); ++i) {
         const std::string_view passage = std::string_view(text).substr(

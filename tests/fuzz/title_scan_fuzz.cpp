@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "fuzz_input.h"
-#include "lists/title_scan.h"
 #include "platform/text/byte_text.h"
+#include "platform/text/title_scan.h"
 
 namespace {
 
-using sonoleaf::kClosingTitleTag;
-using sonoleaf::kOpeningTitleTag;
 using sonoleaf::fuzz::Require;
+using sonoleaf::text::kClosingTitleTag;
+using sonoleaf::text::kOpeningTitleTag;
 
 bool TagAt(std::string_view bytes, std::size_t pos, std::string_view tag) {
     if (pos + tag.size() > bytes.size()) return false;
@@ -50,13 +50,13 @@ std::vector<std::string_view> ExpectedPassages(std::string_view bytes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const std::vector<sonoleaf::TitlePair> pairs = sonoleaf::ScanTitlePairs(bytes);
+    const std::vector<sonoleaf::text::TitlePair> pairs = sonoleaf::text::ScanTitlePairs(bytes);
     const std::vector<std::string_view> expected = ExpectedPassages(bytes);
     Require(pairs.size() == expected.size());
 
     std::size_t previousNext = 0;
     for (std::size_t i = 0; i < pairs.size(); ++i) {
-        const sonoleaf::TitlePair& pair = pairs[i];
+        const sonoleaf::text::TitlePair& pair = pairs[i];
         Require(pair.passageBegin >= previousNext + kOpeningTitleTag.size());
         Require(pair.passageBegin <= pair.passageEnd);
         Require(pair.passageEnd + kClosingTitleTag.size() <= bytes.size());
@@ -66,11 +66,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(passage.data() == expected[i].data() && passage.size() == expected[i].size());
         Require(pair.next == pair.passageEnd + 1);
         // Each pair is what a search from the previous one finds.
-        Require(sonoleaf::FindTitlePair(bytes, previousNext) == pair);
+        Require(sonoleaf::text::FindTitlePair(bytes, previousNext) == pair);
         // The passage's wide text (one character per byte) turns back into its bytes.
         Require(sonoleaf::text::TextToBytes(sonoleaf::text::BytesToText(passage)) == passage);
         previousNext = pair.next;
     }
-    Require(!sonoleaf::FindTitlePair(bytes, previousNext));
+    Require(!sonoleaf::text::FindTitlePair(bytes, previousNext));
     return 0;
 }

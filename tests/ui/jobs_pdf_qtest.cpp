@@ -21,9 +21,9 @@
 
 #include "book/book_import.h"
 #include "book/outline_pdf.h"
-#include "lists/title_scan.h"
 #include "pdf/minimal_pdf.h"
 #include "platform/process/run_program.h"
+#include "platform/text/title_scan.h"
 #include "speech/speech_engine.h"
 #include "support/gui_test_base.h"
 #include "support/temp_dir.h"
@@ -492,12 +492,12 @@ class JobsPdfTest : public GuiTestBase {
         QCOMPARE(FileNames(out.Path()).size(), chapters < 0 ? 0 : name.endsWith("epub") ? 3 : 2);
         if (chapters < 0) return;
         const std::string whole = ReadBytes(text);
-        const std::vector<TitlePair> pairs = ScanTitlePairs(whole);
+        const std::vector<text::TitlePair> pairs = text::ScanTitlePairs(whole);
         QCOMPARE(static_cast<int>(pairs.size()), chapters);
         QVERIFY(!chapters || whole.substr(pairs[0].passageBegin)
                                  .starts_with(book.section('|', 1, 1).toStdString() + "\n"));
         if (book.count('|') < 3) return;
-        WriteBytes(text, whole.substr(0, pairs[2].passageEnd + kClosingTitleTag.size()));
+        WriteBytes(text, whole.substr(0, pairs[2].passageEnd + text::kClosingTitleTag.size()));
         SetField(w, kTextSourceBrowse, Q(text));
         SetField(w, kAudioFolderBrowse, Q(out.Path()));
         Click(*FindControl(w, ui::kTitleListButton));

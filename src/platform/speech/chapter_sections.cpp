@@ -1,12 +1,10 @@
 #include "platform/speech/chapter_sections.h"
 
 #include "platform/text/text_convert.h"
+#include "platform/text/title_scan.h"
 
 namespace sonoleaf::speech_service {
 namespace {
-
-constexpr std::string_view kOpen = "<title>";
-constexpr std::string_view kClose = "</title>";
 
 std::string_view Trimmed(std::string_view text) {
     const std::size_t first = text.find_first_not_of(" \t\r\n\f\v");
@@ -32,19 +30,17 @@ std::vector<ChapterSection> SplitAtTitles(std::string_view text) {
     ChapterSection current;
     std::size_t at = 0;
     bool passages = false;
-    for (;;) {
-        const std::size_t open = text.find(kOpen, at);
-        const std::size_t close =
-            open == std::string_view::npos ? open : text.find(kClose, open + kOpen.size());
-        if (close == std::string_view::npos) break;  // no further whole passage
+    // The passages a title list makes its files of, found the same way.
+    while (const std::optional<text::TitlePair> pair = text::FindTitlePair(text, at)) {
+        const std::size_t open = pair->passageBegin - text::kOpeningTitleTag.size();
         current.text += text.substr(at, open - at);
         current.end = open;
         if (passages || !Trimmed(current.text).empty()) sections.push_back(std::move(current));
         passages = true;
         const std::string_view passage =
-            text.substr(open + kOpen.size(), close - open - kOpen.size());
+            text.substr(pair->passageBegin, pair->passageEnd - pair->passageBegin);
         current = {std::string(passage) + "\n", ChapterTitle(passage), 0};
-        at = close + kClose.size();
+        at = pair->passageEnd + text::kClosingTitleTag.size();
     }
     current.text += text.substr(at);
     current.end = text.size();

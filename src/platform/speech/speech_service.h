@@ -7,10 +7,6 @@
 #include <string>
 #include <vector>
 
-namespace sonoleaf::text {
-class Pronunciations;
-}  // namespace sonoleaf::text
-
 namespace sonoleaf::speech_service {
 
 class SegmentSynthesis;
@@ -137,9 +133,10 @@ class Voice {
     // Stops at once and discards what is queued; a Speak in progress returns, and
     // later Speak calls on this voice return at once. Safe from any thread.
     virtual HResult Pause() = 0;
-    // The user's pronunciation rules, applied to every text this voice speaks from now
-    // on (null: none). A voice that cannot ignores them.
-    virtual void UsePronunciations(std::shared_ptr<const text::Pronunciations> /*rules*/) {}
+    // The user's pronunciation rules (a list's text, as Pronunciations::Source gives it),
+    // applied to every text this voice speaks from now on (empty: none). The voice
+    // compiles a copy of its own. A voice that cannot ignores them.
+    virtual void UsePronunciations(const std::string& /*rules*/) {}
 };
 
 class SpeechService {

@@ -169,13 +169,14 @@ HResult SystemVoice::Pause() {
     return kOk;
 }
 
-void SystemVoice::UsePronunciations(std::shared_ptr<const text::Pronunciations> rules) {
+void SystemVoice::UsePronunciations(const std::string& rules) {
     // A copy of its own: compiled patterns are not to be shared between threads.
     std::shared_ptr<const text::Pronunciations> own;
-    if (rules && !rules->Empty()) {
+    if (!rules.empty()) {
         std::vector<text::RuleProblem> problems;  // told when the list was read
         own = std::make_shared<const text::Pronunciations>(
-            text::Pronunciations::Parse(rules->Source(), problems));
+            text::Pronunciations::Parse(rules, problems));
+        if (own->Empty()) own.reset();
     }
     std::lock_guard lock(settingsMutex_);
     rules_ = std::move(own);

@@ -40,7 +40,7 @@ class SystemVoice final : public Voice {
     HResult Speak(const std::u16string& text, std::uint32_t flags,
                   std::uint32_t* streamNumber) override;
     HResult Pause() override;
-    void UsePronunciations(std::shared_ptr<const text::Pronunciations> rules) override;
+    void UsePronunciations(const std::string& rules) override;
 
   private:
     // The pieces of a run of samples, for subtitles: each one's words and sample count.

@@ -1,6 +1,6 @@
-#include "lists/title_scan.h"
+#include "platform/text/title_scan.h"
 
-namespace sonoleaf {
+namespace sonoleaf::text {
 
 std::optional<TitlePair> FindTitlePair(std::string_view bytes, std::size_t from) {
     const std::size_t opening = bytes.find(kOpeningTitleTag, from);
@@ -31,4 +31,4 @@ std::vector<TitlePair> ScanTitlePairs(std::string_view bytes) {
     return pairs;
 }
 
-}  // namespace sonoleaf
+}  // namespace sonoleaf::text

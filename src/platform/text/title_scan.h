@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace sonoleaf {
+namespace sonoleaf::text {
 
 inline constexpr std::string_view kOpeningTitleTag = "<title>";
 inline constexpr std::string_view kClosingTitleTag = "</title>";
@@ -34,4 +34,4 @@ std::int64_t CountTitlePairs(std::string_view bytes);
 // Every pair of `bytes` in order, as FindTitlePair finds them one after another.
 std::vector<TitlePair> ScanTitlePairs(std::string_view bytes);
 
-}  // namespace sonoleaf
+}  // namespace sonoleaf::text

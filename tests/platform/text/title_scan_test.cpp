@@ -1,4 +1,4 @@
-#include "lists/title_scan.h"
+#include "platform/text/title_scan.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace sonoleaf {
+namespace sonoleaf::text {
 namespace {
 
 std::vector<std::string> Passages(std::string_view bytes) {
@@ -115,4 +115,4 @@ TEST(TitleScan, HundredThousandPairs) {
 }
 
 }  // namespace
-}  // namespace sonoleaf
+}  // namespace sonoleaf::text
