@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QString>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -60,6 +61,8 @@ std::string Escaped(const QString& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reader that has gone makes a write fail, not this program die half-way.
+    std::signal(SIGPIPE, SIG_IGN);
     if (argc != 2) {
         std::fputs("usage: sonoleaf-pdf-outline PDFFILE\n", stderr);
         return 1;

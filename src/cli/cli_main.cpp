@@ -7,10 +7,14 @@
 
 #include "cli/cli_options.h"
 #include "cli/commands.h"
+#include "platform/process/spawn.h"
 #include "platform/text/version.h"
 
 int main(int argc, char** argv) {
     using sonoleaf::cli::ParseOutcome;
+    // A helper that has gone fails the work it carried, and a closed standard output
+    // ends the printing, never this program half-way through a file.
+    sonoleaf::process::SurviveBrokenPipes();
     // Only for the program's name and version in the help: no event loop runs.
     const QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("sonoleaf-cli"));

@@ -136,12 +136,11 @@ RenderResult ListRenders::Place(std::int64_t number, const std::string& temporar
         }
     };
     const bool saved = result.kind == RenderResult::Kind::Saved;
-    // A chapter cut short by Stop or a failure is left out of the book. A file keeps
-    // what its stream kept of it (a WAV cut short by a full disk holds a header that
-    // fits), as it would have without a temporary name.
+    // A chapter cut short by Stop is left out of the book; a file that failed (its
+    // process died, the disk filled) is cut anywhere and never takes its name.
     std::error_code error;
     const bool kept = fs::is_regular_file(temporary, error) && fs::file_size(temporary, error) > 0;
-    if ((plan_.audiobook && (!saved || stopped)) || !kept || error) {
+    if (!saved || (plan_.audiobook && stopped) || !kept || error) {
         if (temporary != target) RemoveFile(temporary);
         settleCompanions(false);
         return result;

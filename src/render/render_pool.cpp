@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -71,6 +72,25 @@ std::string FindRenderHelper() {
     return process::FindHelperProgram(kHelperName, "SONOLEAF_RENDER_HELPER");
 }
 
+std::optional<RenderPool::Connection> RenderPool::Connect(const std::string& helper,
+                                                          std::chrono::milliseconds hello,
+                                                          std::string& problem) {
+    process::PipedChild child;
+    if (const int error = process::StartPiped(helper, child); error != 0) {
+        problem = "the render helper " + helper + " could not start: " + std::strerror(error);
+        return std::nullopt;
+    }
+    const std::optional<Frame> answer = ReadHello(child.fromChild, hello);
+    if (!answer || answer->kind != kHello || answer->body != BuildIdentity()) {
+        problem = !answer ? "the render helper " + helper + " did not answer"
+                          : "the render helper " + helper + " is of another build (" +
+                                answer->body.substr(0, 80) + ", not " + BuildIdentity() + ")";
+        EndHelper(child.pid, child.toChild, child.fromChild);
+        return std::nullopt;
+    }
+    return Connection{child.pid, child.toChild, child.fromChild};
+}
+
 std::unique_ptr<RenderPool> RenderPool::Start(int slots, const std::string& helper,
                                               std::string& problem, PoolTimeouts timeouts) {
     if (slots < 1) {
@@ -81,50 +101,50 @@ std::unique_ptr<RenderPool> RenderPool::Start(int slots, const std::string& help
         problem = "the render helper " + std::string(kHelperName) + " was not found";
         return nullptr;
     }
-    process::PipedChild child;
-    if (const int error = process::StartPiped(helper, child); error != 0) {
-        problem = "the render helper " + helper + " could not start: " + std::strerror(error);
-        return nullptr;
-    }
-    const std::optional<Frame> hello = ReadHello(child.fromChild, timeouts.hello);
-    if (!hello || hello->kind != kHello || hello->body != BuildIdentity()) {
-        problem = !hello ? "the render helper " + helper + " did not answer"
-                         : "the render helper " + helper + " is of another build (" +
-                               hello->body.substr(0, 80) + ", not " + BuildIdentity() + ")";
-        EndHelper(child.pid, child.toChild, child.fromChild);
-        return nullptr;
-    }
-    return std::unique_ptr<RenderPool>(
-        new RenderPool(slots, child.pid, child.toChild, child.fromChild, timeouts));
+    const std::optional<Connection> connection = Connect(helper, timeouts.hello, problem);
+    if (!connection) return nullptr;
+    return std::unique_ptr<RenderPool>(new RenderPool(slots, helper, *connection, timeouts));
 }
 
-RenderPool::RenderPool(int slots, pid_t helper, int toHelper, int fromHelper, PoolTimeouts timeouts)
+RenderPool::RenderPool(int slots, std::string helper, Connection connection,
+                       PoolTimeouts timeouts)
     : slots_(slots),
-      helper_(helper),
-      toHelper_(toHelper),
-      fromHelper_(fromHelper),
-      timeouts_(timeouts) {
+      helperPath_(std::move(helper)),
+      timeouts_(timeouts),
+      connection_(connection) {
     reader_ = std::thread([this] { ReadReports(); });
+    watcher_ = std::thread([this] { WatchForHangs(); });
 }
 
 RenderPool::~RenderPool() {
-    // The end of its input ends the helper, which stops the files in flight first.
+    // The end of its input ends the helper, which stops the files in flight first; the
+    // reader then sees its reports end, and waits for it.
     {
-        std::lock_guard lock(writeMutex_);
-        ::close(toHelper_);
+        std::lock_guard lock(mutex_);
+        ending_ = true;
     }
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
-    int status = 0;
-    while (::waitpid(helper_, &status, WNOHANG) == 0) {
-        if (Clock::now() > deadline) {
-            ::kill(helper_, SIGKILL);
-            ::waitpid(helper_, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    changed_.notify_all();
+    pid_t helper = 0;
+    {
+        std::lock_guard write(writeMutex_);
+        if (connection_.toHelper >= 0) ::close(connection_.toHelper);
+        connection_.toHelper = -1;
+        helper = connection_.pid;
+    }
+    // A helper that does not end (stopped by a debugger, say) is ended; the reader has
+    // not reaped it before its reports end, so the pid is still its own.
+    {
+        std::unique_lock lock(mutex_);
+        if (!changed_.wait_for(lock, std::chrono::seconds(5), [&] { return readerDone_; }))
+            ::kill(helper, SIGKILL);
     }
     reader_.join();
-    ::close(fromHelper_);
+    watcher_.join();
+}
+
+pid_t RenderPool::HelperPid() {
+    std::lock_guard write(writeMutex_);
+    return connection_.pid;
 }
 
 std::uint32_t RenderPool::Submit(FileWork&& work, const std::function<bool()>& stillWanted,
@@ -138,20 +158,63 @@ std::uint32_t RenderPool::Submit(FileWork&& work, const std::function<bool()>& s
     file.outputPath = work.outputPath;
     file.handedOver = file.lastGrowth = Clock::now();
     lock.unlock();
-    const std::string frame = EncodeWork(work);
-    work = {};  // the helper holds the text from here on
-    // Should the helper have gone, its reports end and the reader fails every file in
-    // flight, this one too.
-    std::lock_guard write(writeMutex_);
-    WriteAll(toHelper_, frame);
+    auto frames = std::make_shared<const std::vector<std::string>>(EncodeWork(work));
+    work = {};  // the pool holds the text from here on
+    {
+        std::lock_guard relock(mutex_);
+        if (const auto found = inFlight_.find(id); found != inFlight_.end())
+            found->second.frames = std::move(frames);
+    }
+    SendPending();
     return id;
 }
 
-void RenderPool::Stop(std::uint32_t id) {
+void RenderPool::SendPending() {
+    std::lock_guard write(writeMutex_);
+    std::vector<std::pair<std::uint32_t, std::shared_ptr<const std::vector<std::string>>>> toSend;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& [id, file] : inFlight_) {
+            if (!file.frames || file.stopped || file.sentTo == generation_) continue;
+            file.sentTo = generation_;
+            toSend.emplace_back(id, file.frames);
+        }
+    }
+    for (const auto& [id, frames] : toSend) {
+        // Should the helper have gone, its reports end and the reader sends these again
+        // to the next one, or fails them.
+        for (const std::string& frame : *frames)
+            if (connection_.toHelper < 0 || !WriteAll(connection_.toHelper, frame)) return;
+        // Its start is awaited from here: a long text takes its time to travel.
+        std::lock_guard lock(mutex_);
+        if (const auto found = inFlight_.find(id); found != inFlight_.end())
+            found->second.handedOver = found->second.lastGrowth = Clock::now();
+    }
+}
+
+void RenderPool::SendToHelper(const char* kind, std::uint32_t id) {
     Writer writer;
     writer.U32(id);
     std::lock_guard write(writeMutex_);
-    WriteAll(toHelper_, writer.Frame(kStop));
+    if (connection_.toHelper >= 0) WriteAll(connection_.toHelper, writer.Frame(kind));
+}
+
+void RenderPool::Stop(std::uint32_t id) {
+    bool sent = false;
+    {
+        std::lock_guard lock(mutex_);
+        const auto found = inFlight_.find(id);
+        if (found == inFlight_.end()) return;
+        found->second.stopped = true;
+        sent = found->second.sentTo != 0;
+    }
+    // One the helper does not have yet is ended by the watcher, not here: Stop may come
+    // from the window's thread, and a result's owner may take its time.
+    if (sent) {
+        SendToHelper(kStop, id);
+    } else {
+        changed_.notify_all();
+    }
 }
 
 void RenderPool::WaitIdle() {
@@ -169,25 +232,88 @@ void RenderPool::StopAll() {
 }
 
 void RenderPool::ReadReports() {
-    auto nextWatch = Clock::now() + kWatchEvery;
+    int fromHelper = connection_.fromHelper;  // the reader's own from here on
     for (;;) {
-        const auto wait =
-            std::chrono::duration_cast<std::chrono::milliseconds>(nextWatch - Clock::now());
-        pollfd ready{fromHelper_, POLLIN, 0};
-        const int polled = ::poll(&ready, 1, static_cast<int>(std::max<long>(0, wait.count())));
-        if (polled > 0) {
-            const std::optional<Frame> frame = ReadFrame(fromHelper_);
-            if (!frame) break;
+        if (const std::optional<Frame> frame = ReadFrame(fromHelper)) {
             OnFrame(*frame);
+            continue;
         }
-        // Busy or not, every file is looked at in its turn: one that hangs among
-        // others that report is still caught.
-        if (Clock::now() >= nextWatch) {
-            WatchForHangs();
-            nextWatch = Clock::now() + kWatchEvery;
-        }
+        if (!Restart(fromHelper)) break;
+        std::lock_guard write(writeMutex_);
+        fromHelper = connection_.fromHelper;
     }
     FailAll(RenderResult::Failure(u"The render helper ended before the file was complete."));
+    std::lock_guard lock(mutex_);
+    readerDone_ = true;
+    changed_.notify_all();
+}
+
+bool RenderPool::Restart(int fromHelper) {
+    Connection old;
+    {
+        std::lock_guard write(writeMutex_);
+        old = connection_;
+        connection_.toHelper = -1;
+    }
+    bool ending = false;
+    {
+        std::lock_guard lock(mutex_);
+        ending = ending_;
+    }
+    if (old.toHelper >= 0) ::close(old.toHelper);
+    ::close(fromHelper);
+    int status = 0;
+    // Its reports ended: the helper has gone or is going (its input closed, it stops its
+    // files first). Not reaped yet, it is still this pool's own process.
+    if (!ending) ::kill(old.pid, SIGKILL);
+    ::waitpid(old.pid, &status, 0);
+    if (ending) return false;
+
+    // A helper that dies again and again (it cannot start its work, say) is not
+    // replaced for ever: three times a minute at most.
+    const auto now = Clock::now();
+    while (!restarts_.empty() && now - restarts_.front() > std::chrono::minutes(1))
+        restarts_.pop_front();
+    if (restarts_.size() >= 3) return false;
+    restarts_.push_back(now);
+    std::string problem;
+    const std::optional<Connection> fresh = Connect(helperPath_, timeouts_.hello, problem);
+    if (!fresh) {
+        std::fprintf(stderr, "sonoleaf: %s\n", problem.c_str());
+        return false;
+    }
+    std::vector<std::uint32_t> failed;
+    {
+        std::lock_guard write(writeMutex_);
+        std::lock_guard lock(mutex_);
+        if (ending_) {
+            EndHelper(fresh->pid, fresh->toHelper, fresh->fromHelper);
+            return false;
+        }
+        connection_ = *fresh;
+        ++generation_;
+        for (auto& [id, file] : inFlight_) {
+            if (file.sentTo == 0) continue;  // not sent yet: it goes as it would have
+            if (file.attempts >= 2 || file.stopped) {
+                failed.push_back(id);
+                continue;
+            }
+            ++file.attempts;
+            file.sentTo = 0;
+            file.pid = 0;
+            file.hung = false;
+            file.lastSize = 0;
+            file.handedOver = file.lastGrowth = now;
+        }
+    }
+    for (const std::uint32_t id : failed) {
+        RenderResult lost = RenderResult::Failure(
+            u"The render helper ended before the file was complete, perhaps for lack of memory.");
+        lost.lost = true;
+        Finish(id, std::move(lost), true);
+    }
+    SendPending();
+    return true;
 }
 
 void RenderPool::OnFrame(const Frame& frame) {
@@ -213,8 +339,32 @@ void RenderPool::OnFrame(const Frame& frame) {
             if (const auto found = inFlight_.find(id); found != inFlight_.end())
                 hung = found->second.hung;
         }
-        Finish(id, LostResult(cause, value, hung), true);
+        Lost(id, LostResult(cause, value, hung));
     }
+}
+
+void RenderPool::Lost(std::uint32_t id, RenderResult result) {
+    {
+        std::lock_guard lock(mutex_);
+        const auto found = inFlight_.find(id);
+        if (found == inFlight_.end()) return;
+        InFlight& file = found->second;
+        // A crash or the memory killer may well spare a second attempt; a hang would
+        // hang again, and a stopped file is not wanted.
+        if (result.lost && !file.stopped && file.attempts < 2) {
+            ++file.attempts;
+            file.sentTo = 0;
+            file.pid = 0;
+            file.lastSize = 0;
+            file.handedOver = file.lastGrowth = Clock::now();
+            result = {};
+        }
+    }
+    if (result.kind == RenderResult::Kind::NothingToSay) {
+        SendPending();
+        return;
+    }
+    Finish(id, std::move(result), true);
 }
 
 // Ends a file: its result to its owner, its slot free again. A file whose process
@@ -240,31 +390,41 @@ void RenderPool::Finish(std::uint32_t id, RenderResult result, bool removeFile) 
 }
 
 void RenderPool::WatchForHangs() {
-    std::vector<std::uint32_t> neverStarted;
-    {
-        std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
+    while (!ending_) {
+        changed_.wait_for(lock, kWatchEvery);
+        std::vector<std::uint32_t> neverStarted;
+        std::vector<std::uint32_t> unsentStopped;
+        std::vector<std::uint32_t> hung;
         const auto now = Clock::now();
         for (auto& [id, file] : inFlight_) {
-            if (file.pid <= 0) {
+            if (file.stopped && file.sentTo == 0) {
+                unsentStopped.push_back(id);
+            } else if (file.pid <= 0) {
                 if (now - file.handedOver >= timeouts_.start) neverStarted.push_back(id);
-                continue;
-            }
-            if (file.hung) continue;
-            std::error_code error;
-            const std::uintmax_t size = fs::file_size(text::ToNarrow(file.outputPath), error);
-            if (!error && size != file.lastSize) {
-                file.lastSize = size;
-                file.lastGrowth = now;
-            } else if (now - file.lastGrowth >= timeouts_.quiet) {
-                // Its process reports the kill as lost, which ends the file.
-                file.hung = true;
-                ::kill(file.pid, SIGKILL);
+            } else if (!file.hung) {
+                std::error_code error;
+                const std::uintmax_t size = fs::file_size(text::ToNarrow(file.outputPath), error);
+                if (!error && size != file.lastSize) {
+                    file.lastSize = size;
+                    file.lastGrowth = now;
+                } else if (now - file.lastGrowth >= timeouts_.quiet) {
+                    // Its process reports the kill as lost, which ends the file.
+                    file.hung = true;
+                    hung.push_back(id);
+                }
             }
         }
-    }
-    for (const std::uint32_t id : neverStarted) {
-        Stop(id);  // should it start after all, it ends at once
-        Finish(id, RenderResult::Failure(u"The render helper did not start rendering it."), true);
+        if (neverStarted.empty() && unsentStopped.empty() && hung.empty()) continue;
+        lock.unlock();
+        for (const std::uint32_t id : hung) SendToHelper(kKill, id);
+        for (const std::uint32_t id : unsentStopped) Finish(id, RenderResult{}, true);
+        for (const std::uint32_t id : neverStarted) {
+            Stop(id);  // should it start after all, it ends at once
+            Finish(id, RenderResult::Failure(u"The render helper did not start rendering it."),
+                   true);
+        }
+        lock.lock();
     }
 }
 

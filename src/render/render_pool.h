@@ -3,13 +3,15 @@
 // process of its own, so that a list keeps every core at work. Files are handed over
 // in order; their results come back as each ends. Every file handed over ends with a
 // result within a bound: one whose process crashed, never started or stopped
-// responding fails alone, and is not left behind half written.
+// responding fails alone, and is not left behind half written. A file whose process
+// or helper died is made once more (a helper that died is replaced) before it fails.
 
 #include <sys/types.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -51,13 +53,14 @@ class RenderPool {
     RenderPool& operator=(const RenderPool&) = delete;
 
     int Slots() const { return slots_; }
-    pid_t HelperPid() const { return helper_; }
+    // The helper now running (a new one replaces one that died).
+    pid_t HelperPid();
 
     // Hands one file over, first waiting while every slot is busy. `stillWanted` is
     // asked once a slot is free: false (Stop in between) hands nothing over. `done`
-    // runs once with the file's result, on the pool's own thread. Returns the file's
-    // id; 0 when the file was not handed over (not wanted, or the helper has gone),
-    // `work` then being as it was.
+    // runs once with the file's result, on one of the pool's own threads. Returns the
+    // file's id; 0 when the file was not handed over (not wanted, or no helper runs
+    // any more), `work` then being as it was.
     std::uint32_t Submit(FileWork&& work, const std::function<bool()>& stillWanted, Done done);
     // The file of this id, if still in flight, ends now, shorter and valid.
     void Stop(std::uint32_t id);
@@ -71,33 +74,59 @@ class RenderPool {
     struct InFlight {
         Done done;
         std::u16string outputPath;
-        pid_t pid = 0;
+        // The work as sent, to be sent again should its process or the helper die.
+        std::shared_ptr<const std::vector<std::string>> frames;
+        int attempts = 1;
+        std::uint64_t sentTo = 0;  // the helper (its generation) that has it; 0: none yet
+        pid_t pid = 0;             // its process, once the helper reports it started
         Clock::time_point handedOver;
         std::uintmax_t lastSize = 0;
         Clock::time_point lastGrowth;
         bool hung = false;
+        bool stopped = false;
+    };
+    struct Connection {
+        pid_t pid = 0;
+        int toHelper = -1;
+        int fromHelper = -1;
     };
 
-    RenderPool(int slots, pid_t helper, int toHelper, int fromHelper, PoolTimeouts timeouts);
+    RenderPool(int slots, std::string helper, Connection connection, PoolTimeouts timeouts);
+    static std::optional<Connection> Connect(const std::string& helper,
+                                             std::chrono::milliseconds hello,
+                                             std::string& problem);
     void ReadReports();
     void OnFrame(const Frame& frame);
+    // Sends every file in flight that the running helper does not have yet.
+    void SendPending();
+    // A fresh helper in place of one that has gone, and the files in flight sent to it
+    // once more (those on their last attempt fail); false when none can start.
+    bool Restart(int fromHelper);
+    // Ends the file whose attempt was lost: sent once more, or failed for good.
+    void Lost(std::uint32_t id, RenderResult result);
     void Finish(std::uint32_t id, RenderResult result, bool removeFile);
-    // Fails the files whose process never started and kills those that hang.
+    // Fails the files whose process never started and has those that hang killed, on
+    // a thread of its own: a slow result elsewhere does not make a file look hung.
     void WatchForHangs();
+    void SendToHelper(const char* kind, std::uint32_t id);
     void FailAll(const RenderResult& result);
 
     const int slots_;
-    const pid_t helper_;
-    const int toHelper_;
-    const int fromHelper_;
+    const std::string helperPath_;
     const PoolTimeouts timeouts_;
-    std::mutex writeMutex_;  // one frame at a time into the helper
-    std::mutex mutex_;       // guards everything below
+    std::mutex writeMutex_;      // one frame at a time into the helper; taken before mutex_
+    Connection connection_;      // toHelper and pid guarded by writeMutex_
+    std::uint64_t generation_ = 1;  // guarded by writeMutex_; counts the helpers started
+    std::deque<Clock::time_point> restarts_;  // the reader's own
+    std::mutex mutex_;           // guards everything below
     std::condition_variable changed_;
     std::map<std::uint32_t, InFlight> inFlight_;
     std::uint32_t nextId_ = 1;
     bool helperGone_ = false;
+    bool ending_ = false;
+    bool readerDone_ = false;
     std::thread reader_;
+    std::thread watcher_;
 };
 
 }  // namespace sonoleaf::render

@@ -10,9 +10,9 @@
 namespace sonoleaf::render {
 namespace {
 
-// A file's text is at most 2^25 characters; paths and tags far less. Anything
-// longer is no frame of ours.
-constexpr std::uint32_t kMaxBody = (std::uint32_t{1} << 27);
+// The most of a text one work frame carries; the rest goes ahead in kText frames, so
+// that paths, tags and rules still fit beside it.
+constexpr std::size_t kTextPerFrame = std::size_t{1} << 24;
 // A pronunciation list is read only up to 4 MiB.
 constexpr std::size_t kMaxPronunciationBytes = std::size_t{4} << 20;
 
@@ -101,7 +101,8 @@ bool Reader::Bytes(std::string& bytes) {
     return true;
 }
 
-std::string EncodeWork(const FileWork& work) {
+std::vector<std::string> EncodeWork(const FileWork& work) {
+    std::vector<std::string> frames;
     Writer writer;
     if (work.segment) {
         const speech_service::SegmentWork& segment = *work.segment;
@@ -109,13 +110,19 @@ std::string EncodeWork(const FileWork& work) {
         writer.U32(static_cast<std::uint32_t>(segment.pieces.size()));
         for (const speech_service::SegmentPiece& piece : segment.pieces)
             writer.Bytes(piece.text).U32(piece.endsSentence ? 1 : 0);
-        return writer.Frame(kSegment);
+        frames.push_back(writer.Frame(kSegment));
+        return frames;
+    }
+    std::u16string_view text = work.text;
+    while (text.size() > kTextPerFrame) {
+        frames.push_back(Writer().U32(work.id).Text(text.substr(0, kTextPerFrame)).Frame(kText));
+        text.remove_prefix(kTextPerFrame);
     }
     writer.U32(work.id)
         .Text(work.voice.name)
         .I32(work.voice.volume)
         .I32(work.voice.rate)
-        .Text(work.text)
+        .Text(text)
         .Text(work.outputPath)
         .Text(work.tags.title)
         .Text(work.tags.album)
@@ -124,20 +131,26 @@ std::string EncodeWork(const FileWork& work) {
         .Text(work.tags.artist)
         .I32(static_cast<std::int32_t>(work.subtitles))
         .Bytes(work.pronunciations);
-    return writer.Frame(kWork);
+    frames.push_back(writer.Frame(kWork));
+    return frames;
 }
 
-std::optional<FileWork> DecodeWork(std::string_view body) {
+std::optional<FileWork> DecodeWork(std::string_view body, std::u16string leading) {
     Reader reader(body);
     FileWork work;
     VoiceChoice& voice = work.voice;
+    std::u16string rest;
     if (reader.U32(work.id) && reader.Text(voice.name) && reader.I32(voice.volume) &&
-        reader.I32(voice.rate) && reader.Text(work.text) && reader.Text(work.outputPath) &&
+        reader.I32(voice.rate) && reader.Text(rest) && reader.Text(work.outputPath) &&
         reader.Text(work.tags.title) && reader.Text(work.tags.album) &&
         reader.Text(work.tags.track) && reader.Text(work.tags.comment) &&
         reader.Text(work.tags.artist) && ReadSubtitles(reader, work.subtitles) &&
-        reader.Bytes(work.pronunciations) && work.pronunciations.size() <= kMaxPronunciationBytes)
+        reader.Bytes(work.pronunciations) &&
+        work.pronunciations.size() <= kMaxPronunciationBytes) {
+        work.text = std::move(leading);
+        work.text += rest;
         return work;
+    }
     return std::nullopt;
 }
 
@@ -169,7 +182,7 @@ std::optional<std::uint32_t> WorkId(std::string_view body) {
 
 std::string BuildIdentity() {
     // Raised whenever a frame's layout changes.
-    constexpr int kFrameLayout = 3;
+    constexpr int kFrameLayout = 4;
     return std::string("sonoleaf ") + kVersion + std::string(" frames ") +
            std::to_string(kFrameLayout);
 }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/speech/segment_synthesis.h"
 #include "platform/speech/speech_service.h"
@@ -46,6 +47,10 @@ inline constexpr char kHello[] = "HELO";
 inline constexpr char kWork[] = "WORK";     // a FileWork for a file
 inline constexpr char kSegment[] = "SEGM";  // a FileWork for a segment
 inline constexpr char kStop[] = "STOP";     // stop the file of this id (shorter, valid)
+inline constexpr char kKill[] = "KILL";     // end the process of this id now: it hangs
+// A part of a long text, sent ahead of the work of its id (an id and a text): a frame
+// holds at most kMaxBody bytes, a passage may hold more.
+inline constexpr char kText[] = "TEXT";
 // Helper to program.
 // PROC and LOST bodies: the id, a cause and a value.
 inline constexpr char kStarted[] = "PROC";  // the file's process id (cause 0, value pid)
@@ -91,14 +96,20 @@ class Reader {
 // The build both ends must be: the program's version and the frames' layout.
 std::string BuildIdentity();
 
-std::string EncodeWork(const FileWork& work);
-std::optional<FileWork> DecodeWork(std::string_view body);     // a kWork body
+// The frames that carry one work: the text's leading parts first when it is too long
+// for one frame, then the work itself with the rest.
+std::vector<std::string> EncodeWork(const FileWork& work);
+// A kWork body; `leading` (the text of its kText frames, if any) goes before its text.
+std::optional<FileWork> DecodeWork(std::string_view body, std::u16string leading = {});
 std::optional<FileWork> DecodeSegment(std::string_view body);  // a kSegment body
 // The id a work body starts with, when even that much of it can be read.
 std::optional<std::uint32_t> WorkId(std::string_view body);
 
 std::string EncodeResult(std::uint32_t id, const RenderResult& result);
 bool DecodeResult(std::string_view body, std::uint32_t& id, RenderResult& result);
+
+// The most a frame's body may hold.
+inline constexpr std::uint32_t kMaxBody = std::uint32_t{1} << 27;
 
 // Reads one whole frame from `descriptor`, waiting for it; empty at the end of the
 // stream or on a malformed frame.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <optional>
 #include <system_error>
 
+#include "platform/text/regular_file.h"
 #include "platform/text/text_convert.h"
 #include "render/render_pool.h"
 
@@ -85,10 +87,8 @@ std::uint32_t Submit(RenderPool& pool, const ss::SegmentWork& work, const std::s
 
 class HelperSegment final : public ss::SegmentSynthesis::Pending {
   public:
-    HelperSegment(RenderPool& pool, ss::SegmentWork work, std::string path,
-                  std::shared_ptr<Outcome> outcome)
+    HelperSegment(RenderPool& pool, std::string path, std::shared_ptr<Outcome> outcome)
         : pool_(pool),
-          work_(std::move(work)),
           path_(std::move(path)),
           outcome_(std::move(outcome)) {}
 
@@ -107,35 +107,16 @@ class HelperSegment final : public ss::SegmentSynthesis::Pending {
 
     ss::HResult Take(std::vector<std::int16_t>& samples, const std::atomic<bool>& stop,
                      std::vector<std::size_t>* pieceSamples) override {
-        for (bool retried = false;; retried = true) {
-            std::unique_lock lock(outcome_->mutex);
-            while (!outcome_->result && !stop.load())
-                outcome_->ended.wait_for(lock, std::chrono::milliseconds(10));
-            if (!outcome_->result) return ss::kOk;
-            const RenderResult result = *outcome_->result;
-            if (!result.IsFailed()) {
-                if (!ReadSamples(path_, samples)) return ss::kFail;
-                if (pieceSamples != nullptr) *pieceSamples = ReadCounts(path_, samples.size());
-                return ss::kOk;
-            }
-            // A process that died (a crash, the memory killer) may well succeed in a
-            // fresh one; once.
-            if (retried || !result.lost) return Fail(result);
-            outcome_->result.reset();
-            lock.unlock();
-            // The pool removed the lost attempt's file; the next attempt makes it anew.
-            const int made = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-            if (made < 0) return Fail(result);
-            ::close(made);
-            const std::uint32_t id = Submit(pool_, work_, path_, stop, outcome_);
-            std::lock_guard relock(outcome_->mutex);
-            if (id == 0) {
-                outcome_->result = result;
-                if (stop.load()) return ss::kOk;
-                return Fail(result);
-            }
-            outcome_->id = id;
-        }
+        std::unique_lock lock(outcome_->mutex);
+        while (!outcome_->result && !stop.load())
+            outcome_->ended.wait_for(lock, std::chrono::milliseconds(10));
+        if (!outcome_->result) return ss::kOk;
+        const RenderResult result = *outcome_->result;
+        // The pool has made one whose process died once more already.
+        if (result.IsFailed()) return Fail(result);
+        if (!ReadSamples(path_, samples)) return ss::kFail;
+        if (pieceSamples != nullptr) *pieceSamples = ReadCounts(path_, samples.size());
+        return ss::kOk;
     }
 
     // The failure's reason goes to standard error: the render reports only that its
@@ -148,7 +129,6 @@ class HelperSegment final : public ss::SegmentSynthesis::Pending {
 
   private:
     RenderPool& pool_;
-    const ss::SegmentWork work_;
     const std::string path_;
     const std::shared_ptr<Outcome> outcome_;
 };
@@ -171,7 +151,11 @@ void RemoveStaleScratchFolders(const std::string& temp) {
         if (::lstat(entry.path().c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
             info.st_uid != ::getuid())
             continue;  // another user's, or no folder: not ours to touch
-        if (::kill(static_cast<pid_t>(std::stol(pid)), 0) != 0 && errno == ESRCH) {
+        // Its program holds a lock on it while it lives, which the kernel lets go when
+        // it dies: a pid, which the system gives out again, cannot tell.
+        const text::UniqueDescriptor folder(
+            ::open(entry.path().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (folder && ::flock(folder.Get(), LOCK_EX | LOCK_NB) == 0) {
             std::error_code ignored;
             fs::remove_all(entry.path(), ignored);
         }
@@ -212,11 +196,23 @@ std::string HelperSegments::NewScratchFile() {
         fs::path temp = fs::temp_directory_path(error);
         if (error) temp = "/tmp";
         RemoveStaleScratchFolders(temp.string());
-        // A new folder of our own, whatever another user made in the shared folder.
-        std::string folder =
-            (temp / (kScratchPrefix + std::to_string(::getpid()) + "-XXXXXX")).string();
-        if (::mkdtemp(folder.data()) == nullptr) return {};
-        scratch_ = std::move(folder);
+        // A new folder of our own, whatever another user made in the shared folder. It
+        // is locked before it takes the name that others look for, so that none takes
+        // it for a dead program's in between.
+        const std::string id = std::to_string(::getpid()) + "-XXXXXX";
+        std::string making = (temp / ("sonoleaf-making-" + id)).string();
+        if (::mkdtemp(making.data()) == nullptr) return {};
+        text::UniqueDescriptor lock(::open(making.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const std::string folder =
+            (temp / (kScratchPrefix + making.substr(making.size() - id.size()))).string();
+        if (!lock || ::flock(lock.Get(), LOCK_EX) != 0 ||
+            ::renameat2(AT_FDCWD, making.c_str(), AT_FDCWD, folder.c_str(), RENAME_NOREPLACE) !=
+                0) {
+            ::rmdir(making.c_str());
+            return {};
+        }
+        scratch_ = folder;
+        scratchLock_ = std::move(lock);
     }
     std::string path = scratch_ + "/segment-XXXXXX";
     const int file = ::mkostemp(path.data(), O_CLOEXEC);
@@ -241,7 +237,7 @@ std::unique_ptr<ss::SegmentSynthesis::Pending> HelperSegments::Start(
         std::lock_guard lock(outcome->mutex);
         outcome->id = id;
     }
-    return std::make_unique<HelperSegment>(*pool, work, std::move(path), std::move(outcome));
+    return std::make_unique<HelperSegment>(*pool, std::move(path), std::move(outcome));
 }
 
 }  // namespace sonoleaf::render

@@ -2,9 +2,10 @@
 // The segments of a long render made by the render helpers: each segment's samples
 // come back through a scratch file of their own, which is read and removed in the
 // render's order. The files are in a folder of this program's own, made private to
-// its user (mkdtemp, mode 0700) and removed with it; after a crash the next program
-// of the same user that makes segments removes it. A segment whose process died is
-// made once more in a fresh one before the render fails.
+// its user (mkdtemp, mode 0700), locked while the program lives and removed with it;
+// after a crash the next program of the same user that makes segments removes it. A
+// segment whose process died is made once more in a fresh one (by the pool) before
+// the render fails.
 
 #include <functional>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "platform/speech/segment_synthesis.h"
+#include "platform/text/regular_file.h"
 
 namespace sonoleaf::render {
 
@@ -42,13 +44,14 @@ class HelperSegments final : public speech_service::SegmentSynthesis {
     std::mutex mutex_;
     std::function<RenderPool*()> helpers_;  // guarded by mutex_; empty once detached
     std::string scratch_;                   // guarded by mutex_; the folder, once made
+    text::UniqueDescriptor scratchLock_;    // guarded by mutex_; held while it lives
 };
 
 // The prefix of every scratch folder's name in the temporary folder.
 inline constexpr char kScratchPrefix[] = "sonoleaf-segments-";
 
 // Removes the scratch folders in `temp` that programs of this user left behind: the
-// folder's owner is this user and the process named in it is gone.
+// folder's owner is this user and no program holds its lock.
 void RemoveStaleScratchFolders(const std::string& temp);
 
 }  // namespace sonoleaf::render

@@ -8,12 +8,14 @@
 #include "jobs/alert.h"
 #include "platform/process/spawn.h"
 #include "platform/speech/file_render.h"
+#include "platform/text/durable_file.h"
 #include "platform/text/output_names.h"
 #include "platform/text/regular_file.h"
 #include "platform/text/text_convert.h"
 #include "render/render_pool.h"
 #include "render/render_segments.h"
 #include "speech/job_pronunciations.h"
+#include "speech/rendered_file.h"
 #include "speech/source_book.h"
 
 namespace sonoleaf {
@@ -121,6 +123,8 @@ struct RenderRequest {
     const std::u16string& outputPath;
     bool announce;
     ss::FileTags tags;
+    // The path is already a temporary of its caller's, which puts it in place itself.
+    bool direct = false;
 };
 
 // A voice, then the steps every rendering shares (a stream bound to the output path,
@@ -130,19 +134,32 @@ struct RenderRequest {
 RenderResult RenderIntoFile(SpeechEngine& engine, LiveVoices& live, const std::u16string& text,
                             RenderRequest request) {
     RenderResult result = RenderResult::Saved();
+    // Where no temporary can be made, the render tries the name itself and tells what
+    // failed there.
+    const std::string target = text::ToNarrow(request.outputPath);
+    const std::string temporary = request.direct ? std::string() : text::CreateTemporaryBeside(target);
+    const std::u16string path = temporary.empty() ? request.outputPath : text::ToWide(temporary);
     {
         OperationVoice voice(engine, live, request.profile);
         ss::FileRenderOutcome outcome{voice.Result(), RenderStep::Voice};
         if (ss::Succeeded(outcome.result)) {
             if (!voice.Name().empty()) request.tags.comment = u"Read by " + voice.Name();
-            outcome = ss::SpeakIntoFile(engine.Service(), *voice, text, request.flags,
-                                        request.outputPath, request.tags,
+            outcome = ss::SpeakIntoFile(engine.Service(), *voice, text, request.flags, path,
+                                        request.tags,
                                         static_cast<ss::SubtitleFormat>(request.profile.subtitles));
         }
         if (ss::Failed(outcome.result)) {
             result = RenderResult::Failure(outcome.step, outcome.result);
-        } else if (!FileIsThere(request.outputPath)) {
+        } else if (!FileIsThere(path)) {
             result = RenderResult::NothingKept();
+        }
+    }
+    // The voice and its stream are released: the file is complete, or known not to be.
+    if (!temporary.empty()) {
+        if (result.kind != RenderResult::Kind::Saved) {
+            DiscardRendered(temporary);
+        } else if (!CommitRendered(temporary, target)) {
+            result = RenderResult::Failure(u"It could not take its name in the folder.");
         }
     }
     if (request.announce)
@@ -191,7 +208,10 @@ render::RenderPool* SpeechEngine::RenderHelpers() {
 
 RenderResult SpeechEngine::RenderFileWork(const ProfileCopy& profile, std::u16string text,
                                           std::u16string outputPath, ss::FileTags tags) {
-    return RenderTextWith(profile, std::move(text), std::move(outputPath), false, std::move(tags));
+    if (text.empty()) return {};
+    RenderRequest request{profile, ss::kSpeakDefault, outputPath, false, std::move(tags)};
+    request.direct = true;
+    return RenderIntoFile(*this, renderVoice, text, std::move(request));
 }
 
 std::shared_ptr<const text::Pronunciations> SpeechEngine::ReadPronunciations() const {

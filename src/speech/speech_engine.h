@@ -114,7 +114,7 @@ class SpeechEngine {
     // lookup by gender (or by Name) chooses, with the profile's volume and speed.
     render::VoiceChoice ChooseVoice(const ProfileCopy& profile);
     // One file of a list, in this process: RenderTextToFile with the list's profile
-    // and tags, never announced.
+    // and tags, never announced, straight into `outputPath` (the list's temporary).
     RenderResult RenderFileWork(const ProfileCopy& profile, std::u16string text,
                                 std::u16string outputPath, speech_service::FileTags tags);
 

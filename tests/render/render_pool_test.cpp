@@ -5,6 +5,7 @@
 #include "render/render_pool.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +22,7 @@
 #include "render/child_render.h"
 #include "render/render_helper.h"
 #include "render/render_segments.h"
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 namespace sonoleaf::render {
@@ -48,6 +50,11 @@ std::future<RenderResult> Render(RenderPool& pool, const std::u16string& text,
         std::move(work), [] { return true; },
         [promise](const RenderResult& result) { promise->set_value(result); });
     return promise->get_future();
+}
+
+std::string FileText(const fs::path& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::string Reason(std::future<RenderResult>& result) {
@@ -94,6 +101,41 @@ TEST(RenderPool, EveryFileEndsWithAResultWithinABound) {
     EXPECT_FALSE(fs::exists(dir.Path() / "hung.wav"));
 }
 
+// The helper killed under a file (as the memory killer kills the biggest): the file is
+// made once more in a fresh helper, not reported whole when cut short; killed under it
+// twice, it fails and leaves nothing. A text longer than a frame holds arrives whole.
+TEST(RenderPool, AFileWhoseHelperDiesIsMadeOnceMoreThenFails) {
+    TempDir dir;
+    std::string why;
+    auto pool = RenderPool::Start(2, TestHelper("serve"), why, kShort);
+    ASSERT_NE(pool, nullptr) << why;
+    const auto killHelperUnderIt = [&] {
+        const pid_t helper = pool->HelperPid();
+        while (testing::ChildrenOf(helper).empty()) std::this_thread::sleep_for(1ms);
+        ::kill(helper, SIGKILL);
+        while (pool->HelperPid() == helper) std::this_thread::sleep_for(1ms);
+    };
+    auto once = Render(*pool, u"slow once", dir.Path() / "once.wav");
+    killHelperUnderIt();
+    ASSERT_EQ(once.wait_for(20s), std::future_status::ready);
+    EXPECT_EQ(once.get().kind, RenderResult::Kind::Saved);
+    EXPECT_EQ(FileText(dir.Path() / "once.wav"), "sound of 9");
+
+    auto twice = Render(*pool, u"slow twice", dir.Path() / "twice.wav");
+    killHelperUnderIt();
+    killHelperUnderIt();
+    EXPECT_NE(Reason(twice).find("render helper ended before"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.Path() / "twice.wav"));
+
+    const std::u16string longText(70'000'000, u'a');  // 140 MB as it travels
+    pool = RenderPool::Start(1, TestHelper("serve"), why);  // time to take it all in
+    auto whole = Render(*pool, longText, dir.Path() / "long.wav");
+    ASSERT_EQ(whole.wait_for(60s), std::future_status::ready);
+    const RenderResult longResult = whole.get();
+    EXPECT_EQ(longResult.kind, RenderResult::Kind::Saved) << text::ToNarrow(longResult.reason);
+    EXPECT_EQ(FileText(dir.Path() / "long.wav"), "sound of 70000000");
+}
+
 TEST(RenderHelper, AnswersWorkItCannotRead) {
     int toHelper[2];
     int fromHelper[2];
@@ -132,7 +174,9 @@ TEST(HelperSegments, ScratchFoldersAreThisUsersOwn) {
     const fs::path planted = temp.Path() / (prefix + std::to_string(::getpid()));
     const fs::path stale = temp.Path() / (prefix + std::to_string(gone) + "-AAAAAA");
     const fs::path others = temp.Path() / (prefix + std::to_string(gone) + "-BBBBBB");
-    for (const fs::path& folder : {planted, stale, others}) fs::create_directory(folder);
+    // A pid the system gave out again tells nothing: the folder is no live program's.
+    const fs::path reused = temp.Path() / (prefix + "1-CCCCCC");
+    for (const fs::path& folder : {planted, stale, others, reused}) fs::create_directory(folder);
     fs::permissions(planted, fs::perms::all);
     const bool asRoot = ::getuid() == 0;
     if (asRoot) {
@@ -158,6 +202,7 @@ TEST(HelperSegments, ScratchFoldersAreThisUsersOwn) {
     }
     EXPECT_TRUE(fs::exists(planted));
     EXPECT_FALSE(fs::exists(stale));
+    EXPECT_FALSE(fs::exists(reused));
     EXPECT_EQ(fs::exists(others), asRoot);
     if (previous != nullptr) {
         ::setenv("TMPDIR", saved.c_str(), 1);

@@ -1,7 +1,8 @@
 // A render helper for the pool's tests: the real helper with renders that misbehave on
 // cue, or a helper that answers wrongly. SONOLEAF_TEST_HELPER_MODE chooses:
 //   serve        renders quickly; a file whose text holds "hang" never ends, one that
-//                holds "crash" crashes
+//                holds "crash" crashes, one that holds "slow" takes a second and a
+//                half; the file holds the length of the text it was given
 //   other-build  says it is another build
 //   silent       never says anything
 //   ignore-work  says hello, then starts nothing it is sent
@@ -27,7 +28,11 @@ RenderResult File(const FileWork& work, const std::atomic<bool>& stop) {
     if (work.text.find(u"hang") != std::u16string::npos) {
         for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));  // not even a stop
     }
-    std::ofstream(text::ToNarrow(work.outputPath)) << "sound";
+    if (work.text.find(u"slow") != std::u16string::npos) {
+        for (int i = 0; i < 150 && !stop.load(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::ofstream(text::ToNarrow(work.outputPath)) << "sound of " << work.text.size();
     return stop.load() ? RenderResult{} : RenderResult::Saved();
 }
 

@@ -109,6 +109,18 @@ int StartPiped(const std::string& path, PipedChild& child) {
     return 0;
 }
 
+namespace {
+extern "C" void OnBrokenPipe(int /*signal*/) {}
+}  // namespace
+
+void SurviveBrokenPipes() {
+    struct sigaction action {};
+    action.sa_handler = OnBrokenPipe;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGPIPE, &action, nullptr);
+}
+
 int UsableCores() {
     cpu_set_t cores;
     CPU_ZERO(&cores);

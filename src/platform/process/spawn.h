@@ -35,6 +35,12 @@ struct PipedChild {
 // errno of what failed; nothing is left open then.
 int StartPiped(const std::string& path, PipedChild& child);
 
+// A write to a pipe whose reader has gone (a helper that died) fails with EPIPE
+// instead of ending this process. The signal is caught by a handler that does
+// nothing rather than ignored, so that the programs this one starts, by whatever
+// means, get the default again at their exec.
+void SurviveBrokenPipes();
+
 // The cores this process may run on.
 int UsableCores();
 

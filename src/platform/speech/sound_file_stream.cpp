@@ -75,8 +75,10 @@ HResult SoundFileStream::BindToFile(const std::u16string& path, int fileMode,
         return hr;
     }
     // Opened here (and handed over to libsndfile for MP3), because libsndfile refuses
-    // paths of 1,024 bytes or more by name, while the system takes up to 4,096.
-    const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // paths of 1,024 bytes or more by name, while the system takes up to 4,096. The
+    // renders write temporaries of their own: a link there was planted, not followed.
+    const int descriptor =
+        ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (descriptor < 0) {
         const int error = errno;
         claim_.reset();
