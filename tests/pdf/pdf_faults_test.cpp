@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "pdf/minimal_pdf.h"
+#include "pdf/pdf_to_text.h"
 #include "platform/text/text_convert.h"
 #include "support/fake_job_host.h"
 #include "support/job_table.h"
@@ -129,6 +131,42 @@ TEST_F(PdfFaults, OnlyAConverterThatEndsWellHavingWrittenTheFileSucceeds) {
             EXPECT_EQ(ReadAll(Output()), c.contents);
         } else {
             EXPECT_FALSE(fs::is_regular_file(Output()));
+        }
+    }
+}
+
+// Stopped at its time limit (here a short one), a converter's run is a failure that
+// says so, and no text it began is left under the text file's name.
+TEST_F(PdfFaults, AConverterPastItsTimeLimitIsStoppedAndLeavesNoPartialText) {
+    struct Case {
+        const char* name;
+        const char* body;
+        bool stale;
+        const char* contents;  // of the text file afterwards; null: no file
+    };
+    const Case cases[] = {
+        {"hangs without writing", "exec sleep 600", false, nullptr},
+        {"writes part, then hangs", "printf half > \"$2\"; exec sleep 600", false, nullptr},
+        {"hangs, an earlier run's file there", "exec sleep 600", true, "earlier run"},
+        {"writes part over an earlier run's file, then hangs",
+         "printf half > \"$2\"; exec sleep 600", true, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::error_code ignored;
+        fs::remove_all(Output(), ignored);
+        if (c.stale) WriteFile(Output(), "earlier run");
+        Converter(c.body);
+        alerts->Clear();
+        ConvertPdfToText(Source().u16string(), Out().u16string(), std::chrono::milliseconds(500));
+        EXPECT_EQ(alerts->Texts(),
+                  std::vector<std::string>{"\"" + Source().string() +
+                                           "\": pdftotext did not finish in time and was "
+                                           "stopped; no text was saved"});
+        if (c.contents != nullptr) {
+            EXPECT_EQ(ReadAll(Output()), c.contents);
+        } else {
+            EXPECT_FALSE(fs::exists(Output()));
         }
     }
 }
