@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,25 +28,13 @@ using testing::Xhtml;
 using testing::ZipFile;
 using Kind = ImportResult::Kind;
 
-// One grey pixel, and eight by eight of them.
+// One grey pixel.
 const std::string kPng(
     "\x89\x50\x4E\x47\x0D\x0A\x1A\x0A\x00\x00\x00\x0D\x49\x48\x44\x52\x00\x00\x00\x01\x00\x00"
     "\x00\x01\x08\x00\x00\x00\x00\x3A\x7E\x9B\x55\x00\x00\x00\x0A\x49\x44\x41\x54\x78\x9C"
     "\x63\x68\x00\x00\x00\x82\x00\x81\x77\xCD\x72\xB6\x00\x00\x00\x00\x49\x45\x4E\x44\xAE"
     "\x42\x60\x82",
     67);
-const std::string kJpeg(
-    "\xFF\xD8\xFF\xE0\x00\x10\x4A\x46\x49\x46\x00\x01\x02\x00\x00\x01\x00\x01\x00\x00\xFF\xFE"
-    "\x00\x10\x4C\x61\x76\x63\x35\x39\x2E\x33\x37\x2E\x31\x30\x30\x00\xFF\xDB\x00\x43\x00\x08"
-    "\x3E\x3E\x49\x3E\x49\x55\x55\x55\x55\x55\x55\x64\x5D\x64\x68\x68\x68\x64\x64\x64\x64\x68"
-    "\x68\x68\x70\x70\x70\x83\x83\x83\x70\x70\x70\x68\x68\x70\x70\x7C\x7C\x83\x83\x8F\x93\x8F"
-    "\x87\x87\x83\x87\x93\x93\x9B\x9B\x9B\xBA\xBA\xB2\xB2\xD9\xD9\xE0\xFF\xFF\xFF\xFF\xC4\x00"
-    "\x4A\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x01\x01\x00"
-    "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x10\x01\x00\x00\x00\x00\x00"
-    "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x11\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00"
-    "\x00\x00\x00\x00\x00\x00\x00\xFF\xC0\x00\x11\x08\x00\x08\x00\x08\x03\x01\x22\x00\x02\x11"
-    "\x00\x03\x11\x00\xFF\xDA\x00\x0C\x03\x01\x00\x02\x11\x03\x11\x00\x3F\x00\x00\x0F\xFF\xD9",
-    220);
 const std::string kAlpha = Xhtml("<h1>Alpha</h1><p>Alpha text.</p>");
 
 // EPUB 3: a navigation document (in a folder of its own, not linear) whose entries
@@ -159,11 +147,11 @@ struct EpubCase {
 std::vector<EpubCase> Cases() {
     const std::string oneItem = Item("a", "a.xhtml");
     const std::string oneRef = "<itemref idref=\"a\"/>";
-    std::string laughs = "<!ENTITY l0 \"ha\">";
-    for (int i = 1; i <= 9; ++i) {
-        laughs += "<!ENTITY l" + std::to_string(i) + " \"";
-        for (int j = 0; j < 10; ++j) laughs += "&l" + std::to_string(i - 1) + ";";
-        laughs += "\">";
+    std::string laughs = "<!ENTITY l0 \"ha\">";  // each entity ten of the one before
+    for (char i = '1'; i <= '9'; ++i) {
+        std::string ten;
+        for (int j = 0; j < 10; ++j) ten += std::string("&l") + static_cast<char>(i - 1) + ";";
+        laughs += std::string("<!ENTITY l") + i + " \"" + ten + "\">";
     }
     return {
         {"paragraphs that share words with their chapter's title",
@@ -320,10 +308,8 @@ TEST(EpubImportTest, ACoverThatIsNoPictureIsLeftOutWithAWarning) {
     };
     const Case cases[] = {
         {"a PNG", kPng, ".png"},
-        {"a JPEG", kJpeg, ".jpg"},
         {"JPEG marks, then nothing of a picture", "\xFF\xD8\xFF\xE0 not a picture at all", nullptr},
-        {"a JPEG cut short", kJpeg.substr(0, 150), nullptr},
-        {"a PNG signature, then garbage", kPng.substr(0, 8) + "garbage", nullptr},
+        {"a PNG cut short", kPng.substr(0, 40), nullptr},
         {"no picture at all", "GIF89a", nullptr},
     };
     for (const Case& c : cases) {
@@ -345,24 +331,12 @@ TEST(EpubImportTest, ACoverThatIsNoPictureIsLeftOutWithAWarning) {
         EXPECT_EQ(FileBytes(text), "<title>Alpha\n\nAlpha text.\n</title>\n\n");
         const auto metadata = text::ReadBookMetadataBeside(text);
         ASSERT_TRUE(metadata.has_value());
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir.Path() / "out"))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        if (c.kept != nullptr) {
-            EXPECT_TRUE(result.warnings.empty());
-            const std::string cover = (dir.Path() / "out" / "book").string() + c.kept;
-            EXPECT_EQ(metadata->coverPath, cover);
-            EXPECT_EQ(FileBytes(cover), c.bytes);
-            EXPECT_EQ(names.size(), 3u);
-        } else {
-            ASSERT_EQ(result.warnings.size(), 1u);
-            EXPECT_NE(result.warnings[0].find("OEBPS/cover.jpg) is no readable JPEG or PNG"),
-                      std::string::npos)
-                << result.warnings[0];
-            EXPECT_TRUE(metadata->coverPath.empty());
-            EXPECT_EQ(names, (std::vector<std::string>{"book.opf", "book.txt"}));
-        }
+        const std::string cover = (dir.Path() / "out" / "book").string() + (c.kept ? c.kept : "");
+        EXPECT_EQ(metadata->coverPath, c.kept ? cover : "");
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path() / "out"), {}), c.kept ? 3 : 2);
+        EXPECT_EQ(result.warnings.size() == 1 &&
+                      result.warnings[0].find("is no readable JPEG or PNG") != std::string::npos,
+                  c.kept == nullptr);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "pdf/minimal_pdf.h"
@@ -138,36 +139,25 @@ TEST_F(PdfFaults, OnlyAConverterThatEndsWellHavingWrittenTheFileSucceeds) {
 // Stopped at its time limit (here a short one), a converter's run is a failure that
 // says so, and no text it began is left under the text file's name.
 TEST_F(PdfFaults, AConverterPastItsTimeLimitIsStoppedAndLeavesNoPartialText) {
-    struct Case {
-        const char* name;
-        const char* body;
-        bool stale;
-        const char* contents;  // of the text file afterwards; null: no file
+    // What it does, whether an earlier run's file is there, and what is there afterwards.
+    const std::tuple<const char*, bool, const char*> cases[] = {
+        {"exec sleep 600", false, nullptr},
+        {"printf half > \"$2\"; exec sleep 600", false, nullptr},
+        {"exec sleep 600", true, "earlier run"},
     };
-    const Case cases[] = {
-        {"hangs without writing", "exec sleep 600", false, nullptr},
-        {"writes part, then hangs", "printf half > \"$2\"; exec sleep 600", false, nullptr},
-        {"hangs, an earlier run's file there", "exec sleep 600", true, "earlier run"},
-        {"writes part over an earlier run's file, then hangs",
-         "printf half > \"$2\"; exec sleep 600", true, nullptr},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [body, stale, contents] : cases) {
+        SCOPED_TRACE(body);
         std::error_code ignored;
         fs::remove_all(Output(), ignored);
-        if (c.stale) WriteFile(Output(), "earlier run");
-        Converter(c.body);
+        if (stale) WriteFile(Output(), "earlier run");
+        Converter(body);
         alerts->Clear();
         ConvertPdfToText(Source().u16string(), Out().u16string(), std::chrono::milliseconds(500));
-        EXPECT_EQ(alerts->Texts(),
-                  std::vector<std::string>{"\"" + Source().string() +
-                                           "\": pdftotext did not finish in time and was "
-                                           "stopped; no text was saved"});
-        if (c.contents != nullptr) {
-            EXPECT_EQ(ReadAll(Output()), c.contents);
-        } else {
-            EXPECT_FALSE(fs::exists(Output()));
-        }
+        EXPECT_EQ(alerts->Texts(), std::vector<std::string>{"\"" + Source().string() +
+                                                            "\": pdftotext did not finish in time "
+                                                            "and was stopped; no text was saved"});
+        EXPECT_EQ(fs::exists(Output()) ? ReadAll(Output()) : "(none)",
+                  contents ? contents : "(none)");
     }
 }
 
