@@ -6,8 +6,10 @@
 // and never in it. A failed import leaves none of these files behind.
 
 #include <array>
+#include <chrono>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sonoleaf::book {
 
@@ -23,7 +25,14 @@ struct ImportResult {
     Kind kind = Kind::NotReadable;
     std::string reason;
     int chapters = 0;  // passages written
+    // What was left out of a saved book and why (a cover that is no picture), each a
+    // message of its own to show after the success message.
+    std::vector<std::string> warnings;
 };
+
+// How long pdftotext may take over one PDF, for the import and the PDF job alike; a
+// run past it is stopped and counts as a failure.
+inline constexpr std::chrono::milliseconds kPdfConverterTimeLimit = std::chrono::minutes(10);
 
 // The Browse dialog's filters for a source file, the first one chosen at first, and
 // the same joined as Qt's file dialogs take them.
@@ -42,14 +51,17 @@ inline constexpr char kNoOutlineMessage[] =
 bool IsEpub(const std::string& path);
 
 // Writes `textPath` (with `<stem>.opf` and a cover beside it). Passages in reading
-// order; the literal title tags never appear in the book's own words.
+// order; the literal title tags never appear in the book's own words. A cover that does
+// not decode as the picture it claims to be is left out, with a warning.
 ImportResult ConvertEpubToText(const std::string& epubPath, const std::string& textPath);
 
 // One passage per top-level outline entry (pdftotext's text of its pages, split at
 // the line where the next entry's title stands), text before the first entry in a
 // passage of its own, the PDF's Title and Author in `<stem>.opf`. Without an outline,
 // the plain text exactly as `pdftotext PDF TXT` writes it, and SavedWithoutOutline.
-ImportResult ConvertPdfWithChapters(const std::string& pdfPath, const std::string& textPath);
+ImportResult ConvertPdfWithChapters(
+    const std::string& pdfPath, const std::string& textPath,
+    std::chrono::milliseconds converterTimeLimit = kPdfConverterTimeLimit);
 
 // The message the job shows for `result`: success ("Converted File  is Saved to:
 // "<text>"", the PDF job's wording; after SavedWithoutOutline the job adds

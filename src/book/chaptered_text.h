@@ -4,9 +4,12 @@
 // per chapter; and the files of one import (text, OPF, cover), written beside each
 // other under temporary names and renamed into place together only once all are whole.
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+class QSaveFile;
 
 namespace sonoleaf::book {
 
@@ -20,10 +23,12 @@ struct Passage {
 std::string FormatChapteredText(const std::vector<Passage>& passages);
 
 // Files staged in their destination folders; those not committed are removed when it
-// goes, so that a failed import leaves nothing behind.
+// goes, so that a failed import leaves nothing behind. Bytes the import writes itself go
+// through Qt's QSaveFile, a file another program fills through a temporary of
+// durable_file.h; either is only renamed into place by Commit.
 class StagedFiles {
   public:
-    StagedFiles() = default;
+    StagedFiles();
     ~StagedFiles();
     StagedFiles(const StagedFiles&) = delete;
     StagedFiles& operator=(const StagedFiles&) = delete;
@@ -39,6 +44,7 @@ class StagedFiles {
 
   private:
     struct File {
+        std::unique_ptr<QSaveFile> saved;  // bytes written here; else `temporary` is filled
         std::string temporary;
         std::string final;
     };

@@ -4,6 +4,7 @@
 
 #include "book/book_import.h"
 #include "book/chaptered_text.h"
+#include "book/cover_image.h"
 #include "book/epub_chapters.h"
 #include "book/epub_package.h"
 #include "book/text_lines.h"
@@ -18,17 +19,20 @@ namespace {
 constexpr std::uint64_t kMaxCoverBytes = 32u << 20;
 
 ImportResult Failed(ImportResult::Kind kind, std::string reason = {}) {
-    return {kind, std::move(reason), 0};
+    return {kind, std::move(reason), 0, {}};
 }
 
 ImportResult NotReadable(std::string reason) {
     return Failed(ImportResult::Kind::NotReadable, std::move(reason));
 }
 
-// The image's real type by its first bytes, whatever its name or media type claim.
+// The image's real type by its first bytes, whatever its name or media type claim, when
+// it decodes as one; empty otherwise.
 std::string_view ImageExtension(std::string_view bytes) {
-    if (bytes.starts_with("\xFF\xD8\xFF")) return ".jpg";
-    if (bytes.starts_with("\x89PNG\r\n\x1A\n")) return ".png";
+    if (bytes.starts_with("\xFF\xD8\xFF") && DecodesAsPicture(bytes, CoverKind::Jpeg))
+        return ".jpg";
+    if (bytes.starts_with("\x89PNG\r\n\x1A\n") && DecodesAsPicture(bytes, CoverKind::Png))
+        return ".png";
     return {};
 }
 
@@ -74,6 +78,9 @@ ImportResult ConvertEpubToText(const std::string& epubPath, const std::string& t
                 return NotReadable("its " + ShownName(document) + " cannot be unpacked");
         }
         texts.push_back(ExtractDocumentText(entry.bytes));
+        // A document read in part would lose its end unseen.
+        if (!texts.back().problem.empty())
+            return NotReadable("its " + ShownName(document) + " " + texts.back().problem);
     }
     const std::vector<Passage> passages = EpubChapters(
         spine, texts, ReadTableOfContents(*archive, package.package), package.package.title);
@@ -82,21 +89,26 @@ ImportResult ConvertEpubToText(const std::string& epubPath, const std::string& t
     StagedFiles staged;
     std::string coverName;
     std::string error;
-    if (!package.package.coverEntry.empty()) {
-        const ZipArchive::Entry cover = archive->Read(package.package.coverEntry, kMaxCoverBytes);
-        const std::string_view extension = ImageExtension(cover.bytes);
-        if (cover.status == ZipArchive::Entry::Status::Ok && !extension.empty()) {
+    std::vector<std::string> warnings;
+    if (const std::string& coverEntry = package.package.coverEntry; !coverEntry.empty()) {
+        const ZipArchive::Entry cover = archive->Read(coverEntry, kMaxCoverBytes);
+        const std::string_view extension =
+            cover.status == ZipArchive::Entry::Status::Ok ? ImageExtension(cover.bytes) : "";
+        if (!extension.empty()) {
             const std::string coverPath = text::PathBeside(textPath, extension);
             if (!staged.StageBytes(coverPath, cover.bytes, error))
                 return Failed(ImportResult::Kind::NotWritten, error);
             coverName = FileName(coverPath);
+        } else {
+            warnings.push_back("The cover of \"" + epubPath + "\" (" + ShownName(coverEntry) +
+                               ") is no readable JPEG or PNG picture, so it was left out.");
         }
     }
     const std::string opf = text::BookMetadataOpf(MetadataOf(package.package), coverName);
     if (!staged.StageBytes(text::PathBeside(textPath, ".opf"), opf, error) ||
         !staged.StageBytes(textPath, FormatChapteredText(passages), error) || !staged.Commit(error))
         return Failed(ImportResult::Kind::NotWritten, error);
-    return {ImportResult::Kind::Saved, {}, static_cast<int>(passages.size())};
+    return {ImportResult::Kind::Saved, {}, static_cast<int>(passages.size()), std::move(warnings)};
 }
 
 }  // namespace sonoleaf::book

@@ -1,16 +1,14 @@
 #include "book/epub_paths.h"
 
-#include <vector>
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
 
 namespace sonoleaf::book {
 namespace {
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
+// Longer links are no book's own: refused before any work on them.
+constexpr std::size_t kMaxLinkBytes = 8192;
 
 // "http:", "mailto:"... and not a colon later in a path.
 bool HasScheme(std::string_view href) {
@@ -18,24 +16,46 @@ bool HasScheme(std::string_view href) {
     return colon != std::string_view::npos && href.find_first_of("/?#") > colon;
 }
 
+QUrl UrlOfPath(const QString& path) {
+    QUrl url;
+    url.setPath(path, QUrl::DecodedMode);
+    return url;
+}
+
+// `path` (decoded) resolved against the folder of the entry `base`, as an entry name;
+// empty when it climbs past the archive's root. QUrl drops ".." at the top of a path
+// silently, so the path is resolved below two made-up roots: one that stays inside
+// the archive ends the same below both, one that climbs out cannot.
+QString ResolvedPath(std::string_view base, const QString& path) {
+    // "./" first, so that a colon in a name cannot pass for a scheme.
+    const QUrl relative = UrlOfPath(path.startsWith(u'/') ? path : "./" + path);
+    const QString baseName = QString::fromUtf8(base.data(), static_cast<qsizetype>(base.size()));
+    QString inside;
+    bool first = true;
+    for (const QString& root : {QStringLiteral("/a/"), QStringLiteral("/b/c/")}) {
+        const QString resolved =
+            UrlOfPath(root + baseName).resolved(relative).path(QUrl::FullyDecoded);
+        if (!resolved.startsWith(root)) return {};
+        const QString below = resolved.mid(root.size());
+        if (!first && below != inside) return {};
+        inside = below;
+        first = false;
+    }
+    return inside;
+}
+
 }  // namespace
 
 std::string PercentDecode(std::string_view text) {
-    std::string decoded;
-    decoded.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-            HexValue(text[i + 2]) >= 0) {
-            decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 2;
-        } else {
-            decoded += text[i];
-        }
-    }
-    return decoded;
+    const QByteArray decoded =
+        QUrl::fromPercentEncoding(
+            QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size())))
+            .toUtf8();
+    return std::string(decoded.constData(), static_cast<std::size_t>(decoded.size()));
 }
 
 std::optional<EpubLink> ResolveLink(std::string_view base, std::string_view href) {
+    if (href.size() > kMaxLinkBytes || base.size() > kMaxLinkBytes) return std::nullopt;
     std::string_view trimmed = href;
     while (!trimmed.empty() && (trimmed.front() == ' ' || trimmed.front() == '\t'))
         trimmed.remove_prefix(1);
@@ -49,6 +69,7 @@ std::optional<EpubLink> ResolveLink(std::string_view base, std::string_view href
         trimmed = trimmed.substr(0, hash);
     }
     trimmed = trimmed.substr(0, trimmed.find('?'));
+    // Decoded before it is resolved, so that no "%2E%2E" passes for a name.
     const std::string path = PercentDecode(trimmed);
     if (path.find('\0') != std::string::npos) return std::nullopt;
     if (path.empty()) {  // "#note3": a place in the document itself
@@ -56,36 +77,13 @@ std::optional<EpubLink> ResolveLink(std::string_view base, std::string_view href
         link.document = std::string(base);
         return link;
     }
-
-    std::vector<std::string> parts;
-    if (path.front() != '/') {
-        const std::size_t slash = base.rfind('/');
-        const std::string_view folder =
-            slash == std::string_view::npos ? std::string_view() : base.substr(0, slash);
-        for (std::size_t start = 0; start < folder.size();) {
-            std::size_t end = folder.find('/', start);
-            if (end == std::string_view::npos) end = folder.size();
-            if (end > start) parts.emplace_back(folder.substr(start, end - start));
-            start = end + 1;
-        }
-    }
-    for (std::size_t start = 0; start <= path.size();) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string::npos) end = path.size();
-        const std::string part = path.substr(start, end - start);
-        if (part == "..") {
-            if (parts.empty()) return std::nullopt;  // above the archive's root
-            parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        start = end + 1;
-    }
-    if (parts.empty()) return std::nullopt;
-    for (const std::string& part : parts) {
-        if (!link.document.empty()) link.document += '/';
-        link.document += part;
-    }
+    // A path from "/" starts at the archive's root: no path ever leaves the archive.
+    const bool fromRoot = path.front() == '/';
+    QString resolved = ResolvedPath(fromRoot ? std::string_view() : base,
+                                    QString::fromStdString(fromRoot ? path.substr(1) : path));
+    while (resolved.endsWith(u'/')) resolved.chop(1);
+    if (resolved.isEmpty()) return std::nullopt;
+    link.document = resolved.toStdString();
     return link;
 }
 

@@ -26,10 +26,10 @@ std::string AsArgument(const std::string& path) {
 }
 
 // pdftotext's default output of the whole document, into `textPath`.
-bool RunConverter(const std::string& pdfPath, const std::string& textPath) {
-    return process::RunAndWait(kPdfConverter,
-                               {kPdfConverter, AsArgument(pdfPath), AsArgument(textPath)})
-        .ExitedWith(0);
+process::TimedRun RunConverter(const std::string& pdfPath, const std::string& textPath,
+                               std::chrono::milliseconds timeLimit) {
+    return process::RunAndWait(
+        kPdfConverter, {kPdfConverter, AsArgument(pdfPath), AsArgument(textPath)}, timeLimit);
 }
 
 std::string MetadataOpf(const PdfOutline& outline) {
@@ -40,12 +40,13 @@ std::string MetadataOpf(const PdfOutline& outline) {
 }
 
 ImportResult Failed(ImportResult::Kind kind, std::string reason = {}) {
-    return {kind, std::move(reason), 0};
+    return {kind, std::move(reason), 0, {}};
 }
 
 }  // namespace
 
-ImportResult ConvertPdfWithChapters(const std::string& pdfPath, const std::string& textPath) {
+ImportResult ConvertPdfWithChapters(const std::string& pdfPath, const std::string& textPath,
+                                    std::chrono::milliseconds converterTimeLimit) {
     if (!process::FindProgram(kPdfConverter))
         return Failed(ImportResult::Kind::ConverterMissing, kPdfConverter);
     if (FindPdfOutlineProgram().empty())
@@ -58,8 +59,12 @@ ImportResult ConvertPdfWithChapters(const std::string& pdfPath, const std::strin
     if (whole.empty()) return Failed(ImportResult::Kind::NotWritten, error);
     std::future<OutlineRead> reading =
         std::async(std::launch::async, [&pdfPath] { return ReadPdfOutline(pdfPath); });
-    const bool converted = RunConverter(pdfPath, whole);
+    const process::TimedRun converted = RunConverter(pdfPath, whole, converterTimeLimit);
     const OutlineRead read = reading.get();
+    // (What it wrote so far goes with `plain`.)
+    if (converted.timedOut)
+        return Failed(ImportResult::Kind::NotReadable,
+                      "pdftotext did not finish in time and was stopped");
     switch (read.status) {
         case OutlineRead::Status::Ok:
             break;
@@ -73,13 +78,13 @@ ImportResult ConvertPdfWithChapters(const std::string& pdfPath, const std::strin
             return Failed(ImportResult::Kind::NotReadable, "its outline could not be read");
     }
     // As the PDF job tells any failure of the converter.
-    if (!converted) return Failed(ImportResult::Kind::Encrypted);
+    if (!converted.run.ExitedWith(0)) return Failed(ImportResult::Kind::Encrypted);
 
     const std::string opf = text::PathBeside(textPath, ".opf");
     if (read.outline.entries.empty()) {
         if (!plain.StageBytes(opf, MetadataOpf(read.outline), error) || !plain.Commit(error))
             return Failed(ImportResult::Kind::NotWritten, error);
-        return {ImportResult::Kind::SavedWithoutOutline, {}, 0};
+        return {ImportResult::Kind::SavedWithoutOutline, {}, 0, {}};
     }
     std::error_code sizeError;
     if (std::filesystem::file_size(whole, sizeError) > kMaxTextBytes || sizeError)
@@ -95,7 +100,7 @@ ImportResult ConvertPdfWithChapters(const std::string& pdfPath, const std::strin
         !chaptered.StageBytes(textPath, FormatChapteredText(passages), error) ||
         !chaptered.Commit(error))
         return Failed(ImportResult::Kind::NotWritten, error);
-    return {ImportResult::Kind::Saved, {}, static_cast<int>(passages.size())};
+    return {ImportResult::Kind::Saved, {}, static_cast<int>(passages.size()), {}};
 }
 
 }  // namespace sonoleaf::book

@@ -9,11 +9,17 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "book/text_lines.h"
 
 namespace sonoleaf::book {
 namespace {
+
+// What a document's own entities may expand to, all references together: far more than
+// any book's use of them, far less than a "billion laughs".
+constexpr std::size_t kMaxEntityReferences = 1u << 20;
+constexpr std::size_t kMaxEntityTextBytes = 64u << 20;
 
 struct DocumentFree {
     void operator()(xmlDoc* document) const { xmlFreeDoc(document); }
@@ -47,22 +53,68 @@ std::string DeclaredEncoding(std::string_view bytes) {
     return name.empty() || name.size() > 40 ? "UTF-8" : name;
 }
 
-UniqueDocument Parse(std::string_view bytes) {
+struct ContextFree {
+    void operator()(xmlParserCtxt* context) const { xmlFreeParserCtxt(context); }
+};
+using UniqueContext = std::unique_ptr<xmlParserCtxt, ContextFree>;
+
+// A document as the walk gets it: parsed whole, or a problem telling why not.
+struct Parsed {
+    UniqueDocument document;
+    std::string problem;
+};
+
+void PrepareParser() {
     static std::once_flag initialised;
     std::call_once(initialised, [] { xmlInitParser(); });
-    if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return nullptr;
     // Per thread in libxml2: the quiet flags still let some messages through.
     xmlSetStructuredErrorFunc(nullptr, IgnoreStructuredError);
     xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
-    constexpr int kOptions = HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR |
-                             HTML_PARSE_NOWARNING | HTML_PARSE_COMPACT;
-    const std::string encoding = DeclaredEncoding(bytes);
-    UniqueDocument document(htmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr,
-                                           encoding.c_str(), kOptions));
-    if (!document && encoding != "UTF-8")  // an encoding libxml2 does not know
-        document.reset(htmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr,
-                                      "UTF-8", kOptions));
+}
+
+// Null when the bytes are no well-formed XML. Entities stay references, which the walk
+// expands (internal ones only): no NOENT or DTDLOAD, so that no external entity or DTD
+// is ever loaded, and no HUGE, so that libxml2 keeps its bounds on entity amplification
+// and depth (a deeper document goes to the HTML parser, which reads it whole).
+UniqueDocument ParseXml(std::string_view bytes, bool& entityLoop) {
+    const UniqueContext context(xmlNewParserCtxt());
+    if (!context) return nullptr;
+    constexpr int kOptions =
+        XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
+    UniqueDocument document(xmlCtxtReadMemory(
+        context.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, kOptions));
+    entityLoop = !document && context->lastError.code == XML_ERR_ENTITY_LOOP;
     return document;
+}
+
+// HUGE lifts the parser's depth bound of 256, past which it stops and drops the rest;
+// a parser that stopped all the same (out of memory) leaves the document refused.
+Parsed ParseHtml(std::string_view bytes) {
+    constexpr int kOptions = HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR |
+                             HTML_PARSE_NOWARNING | HTML_PARSE_COMPACT | XML_PARSE_HUGE;
+    const std::string declared = DeclaredEncoding(bytes);
+    for (const std::string& encoding : {declared, std::string("UTF-8")}) {
+        const UniqueContext context(htmlNewParserCtxt());
+        if (!context) return {nullptr, "could not be parsed"};
+        Parsed parsed{UniqueDocument(htmlCtxtReadMemory(context.get(), bytes.data(),
+                                                        static_cast<int>(bytes.size()), nullptr,
+                                                        encoding.c_str(), kOptions)),
+                      {}};
+        if (parsed.document && context->disableSAX != 0)
+            return {nullptr, "could not be read to its end"};
+        // Otherwise an encoding libxml2 does not know: read as UTF-8.
+        if (parsed.document || encoding == "UTF-8") return parsed;
+    }
+    return {};
+}
+
+Parsed Parse(std::string_view bytes) {
+    if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return {nullptr, "is too large"};
+    PrepareParser();
+    bool entityLoop = false;
+    if (UniqueDocument document = ParseXml(bytes, entityLoop)) return {std::move(document), {}};
+    if (entityLoop) return {nullptr, "defines entities that expand too far"};
+    return ParseHtml(bytes);
 }
 
 std::string_view NameOf(const xmlNode* node) {
@@ -84,6 +136,7 @@ struct Attributes {
     std::string id;
     std::string epubType;
     std::string role;
+    std::string classes;
     bool hasHref = false;
 };
 
@@ -100,6 +153,8 @@ Attributes AttributesOf(const xmlNode* node) {
                 found.epubType = AttributeValue(attribute);
         } else if (name == "role") {
             found.role = AttributeValue(attribute);
+        } else if (name == "class") {
+            found.classes = AttributeValue(attribute);
         } else if (name == "href") {
             found.hasHref = true;
         }
@@ -133,6 +188,18 @@ bool IsBlock(std::string_view name) {
 
 bool IsHeading(std::string_view name) {
     return name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6';
+}
+
+// A paragraph or division made to look like a heading: class "chapter-title",
+// "ChapterHead", "chapter"..., or role "heading".
+bool IsStyledAsHeading(const Attributes& attributes) {
+    if (HasToken(attributes.role, "heading")) return true;
+    std::string classes = attributes.classes;
+    for (char& c : classes) c = AsciiLower(c);
+    for (std::string_view word : {"title", "head", "chapter"}) {
+        if (classes.find(word) != std::string::npos) return true;
+    }
+    return false;
 }
 
 bool IsNote(const Attributes& attributes) {
@@ -200,21 +267,43 @@ class TextCollector {
   public:
     DocumentText Take() {
         EndBlock();
+        if (!problem_.empty()) return DocumentText{{}, {}, std::move(problem_)};
         return std::move(document_);
     }
 
     void Walk(const xmlNode* parent, int depth) {
-        if (depth > kMaxMarkupDepth) return;
-        for (const xmlNode* node = parent->children; node; node = node->next) {
+        if (depth > kMaxTextDepth) {
+            problem_ = "nests its elements deeper than " + std::to_string(kMaxTextDepth);
+            return;
+        }
+        for (const xmlNode* node = parent->children; node && problem_.empty(); node = node->next) {
             if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
                 if (node->content != nullptr) AddText(reinterpret_cast<const char*>(node->content));
             } else if (node->type == XML_ELEMENT_NODE) {
                 VisitElement(node, depth);
+            } else if (node->type == XML_ENTITY_REF_NODE) {
+                VisitEntity(node, depth);
             }
         }
     }
 
   private:
+    // An XML document's own entity, read where it is referred to. Its content was parsed
+    // within libxml2's bounds once; what it expands to here is bounded too, so that
+    // nested references cannot multiply it without end.
+    void VisitEntity(const xmlNode* node, int depth) {
+        const auto* entity = reinterpret_cast<const xmlEntity*>(node->children);
+        if (entity == nullptr || entity->etype != XML_INTERNAL_GENERAL_ENTITY) return;
+        if (++entityReferences_ > kMaxEntityReferences) {
+            problem_ = "defines entities that expand too far";
+            return;
+        }
+        ++entityDepth_;
+        // (An entity's declaration holds its content as a node holds its children.)
+        Walk(reinterpret_cast<const xmlNode*>(entity), depth + 1);
+        --entityDepth_;
+    }
+
     void VisitElement(const xmlNode* node, int depth) {
         const std::string_view name = NameOf(node);
         if (name == "br") {
@@ -231,19 +320,28 @@ class TextCollector {
             return;
         const bool cell = name == "td" || name == "th";
         const bool heading = IsHeading(name);
+        const bool styled = !heading && IsStyledAsHeading(attributes);
         if (cell) pendingSpace_ = true;
         if (heading) ++headingDepth_;
+        if (styled) ++styledDepth_;
         Walk(node, depth + 1);
         if (heading) --headingDepth_;
+        if (styled) --styledDepth_;
         if (cell) pendingSpace_ = true;
         if (block) EndBlock();
     }
 
     void AddText(std::string_view text) {
+        if (entityDepth_ > 0 && (entityTextBytes_ += text.size()) > kMaxEntityTextBytes) {
+            problem_ = "defines entities that expand too far";
+            return;
+        }
         const std::size_t before = current_.size();
         AppendCollapsed(current_, text, pendingSpace_);
         if (current_.size() == before) return;
-        (headingDepth_ > 0 ? hasHeadingText_ : hasBodyText_) = true;
+        (headingDepth_ > 0  ? hasHeadingText_
+         : styledDepth_ > 0 ? hasStyledText_
+                            : hasBodyText_) = true;
     }
 
     void LineBreak() {
@@ -254,11 +352,14 @@ class TextCollector {
     void EndBlock() {
         while (!current_.empty() && current_.back() == '\n') current_.pop_back();
         if (!current_.empty()) {
-            document_.blocks.push_back({std::move(current_), hasHeadingText_ && !hasBodyText_});
+            document_.blocks.push_back({std::move(current_),
+                                        hasHeadingText_ && !hasStyledText_ && !hasBodyText_,
+                                        (hasHeadingText_ || hasStyledText_) && !hasBodyText_});
         }
         current_.clear();
         pendingSpace_ = false;
         hasHeadingText_ = false;
+        hasStyledText_ = false;
         hasBodyText_ = false;
     }
 
@@ -266,8 +367,14 @@ class TextCollector {
     std::string current_;
     bool pendingSpace_ = false;
     int headingDepth_ = 0;
+    int styledDepth_ = 0;
     bool hasHeadingText_ = false;
+    bool hasStyledText_ = false;
     bool hasBodyText_ = false;
+    int entityDepth_ = 0;
+    std::size_t entityReferences_ = 0;
+    std::size_t entityTextBytes_ = 0;
+    std::string problem_;
 };
 
 bool BuildTree(const xmlNode* parent, MarkupNode& into, int depth, std::size_t& nodes) {
@@ -282,8 +389,12 @@ bool BuildTree(const xmlNode* parent, MarkupNode& into, int depth, std::size_t& 
             element.name = NameOf(node);
             for (const xmlAttr* attribute = node->properties; attribute;
                  attribute = attribute->next) {
-                element.attributes.emplace_back(reinterpret_cast<const char*>(attribute->name),
-                                                AttributeValue(attribute));
+                // The XML parser keeps a prefix apart ("epub" of "epub:type"); the HTML
+                // parser keeps it in the name.
+                std::string name = reinterpret_cast<const char*>(attribute->name);
+                if (attribute->ns != nullptr && attribute->ns->prefix != nullptr)
+                    name = reinterpret_cast<const char*>(attribute->ns->prefix) + (":" + name);
+                element.attributes.emplace_back(std::move(name), AttributeValue(attribute));
             }
             if (!BuildTree(node, element, depth + 1, nodes)) return false;
             into.children.push_back(std::move(element));
@@ -295,14 +406,16 @@ bool BuildTree(const xmlNode* parent, MarkupNode& into, int depth, std::size_t& 
 }  // namespace
 
 DocumentText ExtractDocumentText(std::string_view xhtml) {
-    const UniqueDocument document = Parse(xhtml);
+    const Parsed parsed = Parse(xhtml);
+    if (!parsed.problem.empty()) return DocumentText{{}, {}, parsed.problem};
     TextCollector collector;
-    if (document) collector.Walk(reinterpret_cast<const xmlNode*>(document.get()), 0);
+    if (parsed.document) collector.Walk(reinterpret_cast<const xmlNode*>(parsed.document.get()), 0);
     return collector.Take();
 }
 
 std::optional<MarkupNode> ReadHtmlTree(std::string_view html) {
-    const UniqueDocument document = Parse(html);
+    const Parsed parsed = Parse(html);
+    const UniqueDocument& document = parsed.document;
     const xmlNode* root = document ? xmlDocGetRootElement(document.get()) : nullptr;
     if (root == nullptr) return std::nullopt;
     MarkupNode tree;

@@ -18,6 +18,7 @@ void ConvertBookToText(std::u16string sourcePath, std::u16string folder) {
     ShowAlert(book::ImportMessage(result, source, textPath),
               saved ? AlertKind::Message : AlertKind::Failure);
     if (result.kind == Kind::SavedWithoutOutline) ShowAlert(book::kNoOutlineMessage);
+    for (const std::string& warning : result.warnings) ShowAlert(warning);
 }
 
 }  // namespace sonoleaf

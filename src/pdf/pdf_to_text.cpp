@@ -1,6 +1,7 @@
 #include "pdf/pdf_to_text.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
@@ -76,20 +77,31 @@ std::vector<std::string> PdfConverterArguments(const std::string& pdfPath,
     return {"-s", source, textPath};
 }
 
-void ConvertPdfToText(std::u16string pdfPath, std::u16string folder) {
+void ConvertPdfToText(std::u16string pdfPath, std::u16string folder,
+                      std::chrono::milliseconds timeLimit) {
     const std::string pdf = text::ToNarrow(pdfPath);
     const std::string textPath = text::ToNarrow(PdfOutputTextPath(pdfPath, folder));
     const std::optional<FileState> before = StateOf(textPath);
-    const process::RunResult run =
-        process::RunAndWait(kPdfConverter, PdfConverterArguments(pdf, textPath));
-    ReportConversionResult(Quoted(pdf), Quoted(textPath), run, WrittenSince(before, textPath));
+    const process::TimedRun run =
+        process::RunAndWait(kPdfConverter, PdfConverterArguments(pdf, textPath), timeLimit);
+    const bool written = WrittenSince(before, textPath);
+    // A text cut short must not pass for the document's; one left by an earlier run and
+    // not touched stays.
+    if (run.timedOut && written) ::unlink(textPath.c_str());
+    ReportConversionResult(Quoted(pdf), Quoted(textPath), run.run, written, run.timedOut);
 }
 
 void ReportConversionResult(std::string quotedPdf, std::string quotedText,
-                            const process::RunResult& run, bool writtenByRun) {
+                            const process::RunResult& run, bool writtenByRun, bool timedOut) {
     if (run.outcome == process::RunResult::Outcome::NotStarted) {
         ShowAlert("The converter pdftotext could not be started: install poppler-utils",
                   AlertKind::Failure);
+        return;
+    }
+    if (timedOut) {
+        ShowAlert(
+            quotedPdf + ": pdftotext did not finish in time and was stopped; no text was saved",
+            AlertKind::Failure);
         return;
     }
     const std::string textPath =

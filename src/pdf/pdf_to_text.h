@@ -1,11 +1,13 @@
 #pragma once
 // PDF to text: names the output text file, runs the converter and tells the outcome.
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "book/book_import.h"
 #include "platform/process/run_program.h"
 
 namespace sonoleaf {
@@ -27,13 +29,17 @@ std::vector<std::string> PdfConverterArguments(const std::string& pdfPath,
                                                const std::string& textPath);
 
 // Builds the output path, runs the converter, waits for it and reports the result.
-// Returns once the result message has been dismissed.
-void ConvertPdfToText(std::u16string pdfPath, std::u16string folder);
+// Returns once the result message has been dismissed. A converter still running after
+// `timeLimit` is stopped, and what it wrote of the text file removed.
+void ConvertPdfToText(std::u16string pdfPath, std::u16string folder,
+                      std::chrono::milliseconds timeLimit = book::kPdfConverterTimeLimit);
 
 // The paths arrive enclosed in double quotes, as the messages show them. Success needs
-// the converter to have ended normally with status 0 and the text file to open;
+// the converter to have ended normally with status 0 and the text file to open; a run
+// stopped at its time limit (`timedOut`) is told as such;
 // `writtenByRun` is false when the file is still the one from before the run.
 void ReportConversionResult(std::string quotedPdf, std::string quotedText,
-                            const process::RunResult& run, bool writtenByRun = true);
+                            const process::RunResult& run, bool writtenByRun = true,
+                            bool timedOut = false);
 
 }  // namespace sonoleaf

@@ -2,11 +2,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "book/book_import.h"
 #include "book/epub_builder.h"
+#include "book/xhtml_text.h"
 #include "platform/text/book_metadata.h"
 #include "platform/text/text_convert.h"
 #include "support/file_contents.h"
@@ -25,7 +28,13 @@ using testing::Xhtml;
 using testing::ZipFile;
 using Kind = ImportResult::Kind;
 
-const std::string kPng = "\x89PNG\r\n\x1A\n and the rest of a picture";
+// One grey pixel.
+const std::string kPng(
+    "\x89\x50\x4E\x47\x0D\x0A\x1A\x0A\x00\x00\x00\x0D\x49\x48\x44\x52\x00\x00\x00\x01\x00\x00"
+    "\x00\x01\x08\x00\x00\x00\x00\x3A\x7E\x9B\x55\x00\x00\x00\x0A\x49\x44\x41\x54\x78\x9C"
+    "\x63\x68\x00\x00\x00\x82\x00\x81\x77\xCD\x72\xB6\x00\x00\x00\x00\x49\x45\x4E\x44\xAE"
+    "\x42\x60\x82",
+    67);
 const std::string kAlpha = Xhtml("<h1>Alpha</h1><p>Alpha text.</p>");
 
 // EPUB 3: a navigation document (in a folder of its own, not linear) whose entries
@@ -74,6 +83,51 @@ std::vector<ZipFile> NcxBook() {
          {"OEBPS/c6.xhtml", Xhtml("<p class=\"chapter\">Chapter 6</p><p>Six.</p>")}});
 }
 
+// One document per navigation entry, each entry's title and body.
+std::vector<ZipFile> ChaptersBook(
+    const std::vector<std::pair<std::string, std::string>>& chapters) {
+    std::string items = Item("nav", "nav.xhtml", " properties=\"nav\"");
+    std::string spine;
+    std::string nav;
+    std::vector<ZipFile> documents;
+    for (std::size_t i = 0; i < chapters.size(); ++i) {
+        const std::string name = "c" + std::to_string(i);
+        items += Item(name, name + ".xhtml");
+        spine += "<itemref idref=\"" + name + "\"/>";
+        nav += "<li><a href=\"" + name + ".xhtml\">" + chapters[i].first + "</a></li>";
+        documents.push_back({"OEBPS/" + name + ".xhtml", Xhtml(chapters[i].second)});
+    }
+    documents.push_back({"OEBPS/content.opf", Opf(items, spine)});
+    documents.push_back(
+        {"OEBPS/nav.xhtml", Xhtml("<nav epub:type=\"toc\"><ol>" + nav + "</ol></nav>")});
+    return EpubFiles(documents);
+}
+
+// A book of one document: its prolog (XML declaration, document type) and body.
+std::vector<ZipFile> OneDocumentBook(const std::string& prolog, const std::string& body) {
+    return EpubFiles({{"OEBPS/content.opf", Opf(Item("a", "a.xhtml"), "<itemref idref=\"a\"/>")},
+                      {"OEBPS/a.xhtml", prolog +
+                                            "<html xmlns=\"http://www.w3.org/1999/xhtml\">"
+                                            "<body>" +
+                                            body + "</body></html>"}});
+}
+
+// `depth` divisions one inside the other, a paragraph in each ("p1" outermost), closed
+// or not; and the passage they make (the first paragraph its title).
+std::string NestedDivisions(int depth, bool closed) {
+    std::string body;
+    for (int i = 1; i <= depth; ++i) body += "<div><p>p" + std::to_string(i) + "</p>";
+    for (int i = 0; closed && i < depth; ++i) body += "</div>";
+    return body;
+}
+std::string NestedPassage(int depth) {
+    std::string text = "<title>p1";
+    for (int i = 2; i <= depth; ++i) text += "\n\np" + std::to_string(i);
+    return text + "\n</title>\n\n";
+}
+
+constexpr char kXmlDeclaration[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
+
 std::string Encryption(const std::string& algorithm, const std::string& uri) {
     return "<encryption xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\" "
            "xmlns:enc=\"http://www.w3.org/2001/04/xmlenc#\"><enc:EncryptedData>"
@@ -93,7 +147,44 @@ struct EpubCase {
 std::vector<EpubCase> Cases() {
     const std::string oneItem = Item("a", "a.xhtml");
     const std::string oneRef = "<itemref idref=\"a\"/>";
+    std::string laughs = "<!ENTITY l0 \"ha\">";  // each entity ten of the one before
+    for (char i = '1'; i <= '9'; ++i) {
+        std::string ten;
+        for (int j = 0; j < 10; ++j) ten += std::string("&l") + static_cast<char>(i - 1) + ";";
+        laughs += std::string("<!ENTITY l") + i + " \"" + ten + "\">";
+    }
     return {
+        {"paragraphs that share words with their chapter's title",
+         ChaptersBook(
+             {{"No Way Out", "<h1>No Way Out</h1><p>No.</p><p>Out!</p><p>Run.</p>"},
+              {"The Beginning of the End",
+               "<p class=\"chapter-title\">The Beginning of "
+               "the End</p><p>The end.</p>"},
+              {"Chapter 1: Loomings", "<h2>Chapter 1</h2><h3>Loomings</h3><p>Call me.</p>"},
+              {"Chapter 2", "<h2>Chapter</h2><p>2</p>"}}),
+         Kind::Saved,
+         "<title>No Way Out\n\nNo.\n\nOut!\n\nRun.\n</title>\n\n<title>The Beginning of the End"
+         "\n\nThe end.\n</title>\n\n<title>Chapter 1: Loomings\n\nCall me.\n</title>\n\n"
+         "<title>Chapter 2\n\nChapter\n\n2\n</title>\n\n"},
+        {"399 divisions never closed",
+         OneDocumentBook(kXmlDeclaration, NestedDivisions(399, false)), Kind::Saved,
+         NestedPassage(399)},
+        {"260 divisions one inside the other",
+         OneDocumentBook(kXmlDeclaration, NestedDivisions(260, true)), Kind::Saved,
+         NestedPassage(260)},
+        {"a document type of its own: entities, CDATA, an outside entity never read",
+         OneDocumentBook(std::string(kXmlDeclaration) +
+                             "<!DOCTYPE html [<!ENTITY who \"the &amp; world\">"
+                             "<!ENTITY secret SYSTEM \"/etc/passwd\">]>",
+                         "<h1>Hi</h1><p>Hello &who;! <![CDATA[1 < 2 & 3]]>&secret;</p>"),
+         Kind::Saved, "<title>Hi\n\nHello the & world! 1 < 2 & 3\n</title>\n\n"},
+        {"entities that would laugh a billion times",
+         OneDocumentBook(std::string(kXmlDeclaration) + "<!DOCTYPE html [" + laughs + "]>",
+                         "<p>&l9;</p>"),
+         Kind::NotReadable, "its OEBPS/a.xhtml defines entities that expand too far"},
+        {"elements nested past the bound",
+         OneDocumentBook(kXmlDeclaration, NestedDivisions(kMaxTextDepth + 10, true)),
+         Kind::NotReadable, "its OEBPS/a.xhtml nests its elements deeper than 2048"},
         {"nav anchors, notes, ruby", NavBook(), Kind::Saved,
          "<title>Book Title\n\nBefore the start.\n</title>\n\n<title>One\n\nFirst words here."
          "\n\n漢字 go on.\n</title>\n\n<title>Two\n\nSecond ‹title› words — end.\n</title>\n\n"},
@@ -205,6 +296,48 @@ TEST(EpubImportTest, MetadataAndCoverLieBesideTheText) {
     std::ofstream(dir.Path() / "paper.pdf") << "%PDF-1.4";
     EXPECT_FALSE(IsEpub((dir.Path() / "paper.pdf").string()));
     EXPECT_TRUE(IsEpub((dir.Path() / "missing.EPUB").string()));
+}
+
+// A cover is kept only when it decodes as the picture it starts like; any other is left
+// out with a warning, and the book is saved all the same.
+TEST(EpubImportTest, ACoverThatIsNoPictureIsLeftOutWithAWarning) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* kept;  // the cover's extension; null when left out
+    };
+    const Case cases[] = {
+        {"a PNG", kPng, ".png"},
+        {"JPEG marks, then nothing of a picture", "\xFF\xD8\xFF\xE0 not a picture at all", nullptr},
+        {"a PNG cut short", kPng.substr(0, 40), nullptr},
+        {"no picture at all", "GIF89a", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TempDir dir;
+        const std::string epub = (dir.Path() / "book.epub").string();
+        ASSERT_TRUE(testing::WriteZip(
+            epub, EpubFiles({{"OEBPS/content.opf",
+                              Opf(Item("a", "a.xhtml") +
+                                      "<item id=\"c\" href=\"cover.jpg\" media-type=\"image/jpeg\" "
+                                      "properties=\"cover-image\"/>",
+                                  "<itemref idref=\"a\"/>")},
+                             {"OEBPS/a.xhtml", kAlpha},
+                             {"OEBPS/cover.jpg", c.bytes}})));
+        fs::create_directory(dir.Path() / "out");
+        const std::string text = (dir.Path() / "out" / "book.txt").string();
+        const ImportResult result = ConvertEpubToText(epub, text);
+        ASSERT_EQ(result.kind, Kind::Saved);
+        EXPECT_EQ(FileBytes(text), "<title>Alpha\n\nAlpha text.\n</title>\n\n");
+        const auto metadata = text::ReadBookMetadataBeside(text);
+        ASSERT_TRUE(metadata.has_value());
+        const std::string cover = (dir.Path() / "out" / "book").string() + (c.kept ? c.kept : "");
+        EXPECT_EQ(metadata->coverPath, c.kept ? cover : "");
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path() / "out"), {}), c.kept ? 3 : 2);
+        EXPECT_EQ(result.warnings.size() == 1 &&
+                      result.warnings[0].find("is no readable JPEG or PNG") != std::string::npos,
+                  c.kept == nullptr);
+    }
 }
 
 }  // namespace

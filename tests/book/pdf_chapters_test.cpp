@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -104,6 +105,30 @@ TEST(PdfChaptersTest, AnOutlineReaderThatFailsLeavesNothingBehind) {
         EXPECT_EQ(result.kind, c.kind);
         EXPECT_TRUE(fs::is_empty(out));
     }
+}
+
+// pdftotext stopped at its time limit (here a short one): a failure that says so, and
+// nothing of the import left behind.
+TEST(PdfChaptersTest, APdftotextPastItsTimeLimitLeavesNothingBehind) {
+    const TempDir dir;
+    const std::string pdf = WritePdf(dir.Path(), {{"Chapter One", 2, {}}});
+    const fs::path out = dir.Path() / "out";
+    fs::create_directory(out);
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir.Path());  // where the stand-in converter is found first
+    for (const char* script : {"exec sleep 600", "printf half > \"$2\"; exec sleep 600"}) {
+        SCOPED_TRACE(script);
+        std::ofstream(dir.Path() / "pdftotext") << "#!/bin/sh\n" << script << "\n";
+        fs::permissions(dir.Path() / "pdftotext", fs::perms::owner_all);
+        const std::string text = (out / "book.txt").string();
+        const ImportResult result =
+            ConvertPdfWithChapters(pdf, text, std::chrono::milliseconds(500));
+        EXPECT_EQ(result.kind, Kind::NotReadable);
+        EXPECT_NE(ImportMessage(result, pdf, text).find("pdftotext did not finish in time"),
+                  std::string::npos);
+        EXPECT_TRUE(fs::is_empty(out));
+    }
+    fs::current_path(previous);
 }
 
 }  // namespace

@@ -4,14 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "pdf/minimal_pdf.h"
+#include "pdf/pdf_to_text.h"
 #include "platform/text/text_convert.h"
 #include "support/fake_job_host.h"
 #include "support/job_table.h"
@@ -130,6 +133,31 @@ TEST_F(PdfFaults, OnlyAConverterThatEndsWellHavingWrittenTheFileSucceeds) {
         } else {
             EXPECT_FALSE(fs::is_regular_file(Output()));
         }
+    }
+}
+
+// Stopped at its time limit (here a short one), a converter's run is a failure that
+// says so, and no text it began is left under the text file's name.
+TEST_F(PdfFaults, AConverterPastItsTimeLimitIsStoppedAndLeavesNoPartialText) {
+    // What it does, whether an earlier run's file is there, and what is there afterwards.
+    const std::tuple<const char*, bool, const char*> cases[] = {
+        {"exec sleep 600", false, nullptr},
+        {"printf half > \"$2\"; exec sleep 600", false, nullptr},
+        {"exec sleep 600", true, "earlier run"},
+    };
+    for (const auto& [body, stale, contents] : cases) {
+        SCOPED_TRACE(body);
+        std::error_code ignored;
+        fs::remove_all(Output(), ignored);
+        if (stale) WriteFile(Output(), "earlier run");
+        Converter(body);
+        alerts->Clear();
+        ConvertPdfToText(Source().u16string(), Out().u16string(), std::chrono::milliseconds(500));
+        EXPECT_EQ(alerts->Texts(), std::vector<std::string>{"\"" + Source().string() +
+                                                            "\": pdftotext did not finish in time "
+                                                            "and was stopped; no text was saved"});
+        EXPECT_EQ(fs::exists(Output()) ? ReadAll(Output()) : "(none)",
+                  contents ? contents : "(none)");
     }
 }
 

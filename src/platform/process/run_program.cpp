@@ -89,19 +89,33 @@ std::optional<std::string> FindProgram(std::string_view program) {
 }
 
 RunResult RunAndWait(std::string_view program, const std::vector<std::string>& arguments) {
+    return RunAndWait(program, arguments, std::chrono::milliseconds::max()).run;
+}
+
+TimedRun RunAndWait(std::string_view program, const std::vector<std::string>& arguments,
+                    std::chrono::milliseconds timeLimit) {
+    using Clock = std::chrono::steady_clock;
     const std::uint64_t generation = abandonGeneration.load();
-    RunResult result;
+    // (No limit is the latest time there is, rather than an overflow.)
+    const Clock::time_point start = Clock::now();
+    const Clock::time_point deadline =
+        timeLimit >= std::chrono::duration_cast<std::chrono::milliseconds>(
+                         Clock::time_point::max() - start)
+            ? Clock::time_point::max()
+            : start + timeLimit;
+    TimedRun timed;
+    RunResult& result = timed.run;
     const std::optional<std::string> path = FindProgram(program);
     if (!path) {
         result.startError = ENOENT;
-        return result;
+        return timed;
     }
 
     pid_t child = 0;
     const int started = Spawn(*path, arguments, {}, child);
     if (started != 0) {
         result.startError = started;
-        return result;
+        return timed;
     }
 
     int status = 0;
@@ -112,17 +126,28 @@ RunResult RunAndWait(std::string_view program, const std::vector<std::string>& a
         if (abandonGeneration.load() != generation) {
             // Left to run on; once this process has ended, init reaps it.
             result.outcome = RunResult::Outcome::Abandoned;
-            return result;
+            return timed;
+        }
+        if (Clock::now() >= deadline) {
+            // Reaped here, so that nothing it writes comes after the caller's cleanup.
+            timed.timedOut = true;
+            ::kill(child, SIGKILL);
+            if (!ReapBefore(child, Clock::time_point::max(), generation, status)) {
+                result.outcome = RunResult::Outcome::Signalled;
+                return timed;
+            }
+            FillFromStatus(result, status);
+            return timed;
         }
         std::this_thread::sleep_for(kWaitPoll);
     }
     if (waited < 0) {
         // The child cannot be waited for (SIGCHLD ignored elsewhere): its end is unknown.
         result.outcome = RunResult::Outcome::Signalled;
-        return result;
+        return timed;
     }
     FillFromStatus(result, status);
-    return result;
+    return timed;
 }
 
 CapturedRun RunAndCapture(std::string_view program, const std::vector<std::string>& arguments,

@@ -36,6 +36,15 @@ std::optional<std::string> FindProgram(std::string_view program);
 // argument vector, `arguments[0]` standing in the program name's place, and blocks
 // until it has ended. The child inherits the environment and the standard streams.
 RunResult RunAndWait(std::string_view program, const std::vector<std::string>& arguments);
+// A run with a time limit.
+struct TimedRun {
+    RunResult run;
+    bool timedOut = false;  // it ran past the time given: killed
+};
+
+// The same, the program killed (and reaped) once it has run past `timeLimit`.
+TimedRun RunAndWait(std::string_view program, const std::vector<std::string>& arguments,
+                    std::chrono::milliseconds timeLimit);
 
 // A run whose standard output was captured.
 struct CapturedRun {
