@@ -1,6 +1,7 @@
 // The audio list by character length: the file cut every N bytes, one audio file per
 // chunk, numbered from 1.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -29,16 +30,19 @@ void SpeechEngine::MakeAudioListByLength(std::u16string textPath, std::u16string
     std::u16string chunk;
     std::int32_t byteCount = 0;
 
+    const ListKey key =
+        ListKeyFor(*this, profile, textPath, outputFolder, "length=" + std::to_string(charLength));
+    std::unique_ptr<ListRunLock> lock = TakeListRunLock(key);
+    if (!lock) return;  // another run of this list is under way: it is told
     SourceFile file(textPath);
     if (charLength >= 1) {
         total = static_cast<std::int64_t>(
             (file.SizeHint() + static_cast<std::uint64_t>(charLength) - 1) /
             static_cast<std::uint64_t>(charLength));
     }
-    const ListKey key =
-        ListKeyFor(*this, profile, textPath, outputFolder, "length=" + std::to_string(charLength));
-    ListRenders renders(*this, profile, lengthListRunning, static_cast<std::uint64_t>(total),
-                        PrepareListPlan(*this, profile, key, textPath, resume, false));
+    ListRenders renders(
+        *this, profile, lengthListRunning, static_cast<std::uint64_t>(total),
+        PrepareListPlan(*this, profile, key, textPath, resume, false, std::move(lock)));
     // A cut names the next file and renders the chunk, unless Stop has ended the run;
     // its number is used up either way, and the file is still read to its end.
     auto cut = [&] {

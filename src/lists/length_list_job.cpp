@@ -37,6 +37,12 @@ void LengthListJob(SpeechJobHost& host) {
         return;
     }
 
+    // Before the question: a list under way is no unfinished one to resume.
+    if (RefusedAsUnderWay(textPath, outputFolder)) {
+        engine.lengthListRunning = false;
+        busy = 0;
+        return;
+    }
     engine.CopyProfile(host.Profile());
     const bool resume =
         OfferToResume(host, textPath, outputFolder, "length=" + std::to_string(*charLength));

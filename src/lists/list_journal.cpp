@@ -16,10 +16,14 @@
 namespace sonoleaf {
 namespace {
 
-constexpr std::string_view kMagic = "sonoleaf list journal 1";
+// Version 2 records each finished file's size and digest; a journal of version 1,
+// which named numbers only, is not trusted.
+constexpr std::string_view kMagic = "sonoleaf list journal 2";
 constexpr std::string_view kHeaderEnd = "begun";
 constexpr std::string_view kDone = "done ";
+constexpr std::string_view kDrop = "drop ";
 constexpr std::string_view kSuffix = ".sonoleaf-list";
+constexpr std::string_view kLockSuffix = ".sonoleaf-lock";
 constexpr std::size_t kMaxSettingsBytes = 64 * 1024;
 constexpr std::size_t kMaxJournalBytes = std::size_t{32} << 20;
 constexpr std::size_t kMaxNameBytes = 255;
@@ -79,8 +83,41 @@ std::string HeaderText(const Header& header) {
            "\nsettings " + Hex(header.settings) + "\n" + std::string(kHeaderEnd) + "\n";
 }
 
-std::string DoneLine(std::int64_t number) {
-    return std::string(kDone) + std::to_string(number) + "\n";
+std::string DoneLine(std::int64_t number, const FinishedFile& file) {
+    return std::string(kDone) + std::to_string(number) + " " + std::to_string(file.size) + " " +
+           file.sha256 + "\n";
+}
+
+std::string DropLine(std::int64_t number) {
+    return std::string(kDrop) + std::to_string(number) + "\n";
+}
+
+bool IsDigest(std::string_view hex) {
+    return hex.size() == 64 && FromHex(hex).has_value();
+}
+
+// "<n> <size> <sha256>" of a done line.
+std::optional<std::pair<std::int64_t, FinishedFile>> ParseDone(std::string_view rest) {
+    const std::size_t first = rest.find(' ');
+    const std::size_t second = first == std::string_view::npos ? first : rest.find(' ', first + 1);
+    if (second == std::string_view::npos) return std::nullopt;
+    const auto number = ParseDecimal<std::int64_t>(rest.substr(0, first));
+    const std::string_view sizeText = rest.substr(first + 1, second - first - 1);
+    const auto size = ParseDecimal<std::uint64_t>(sizeText);
+    const std::string_view sha = rest.substr(second + 1);
+    if (!number || !size || sizeText.starts_with('-') || !IsDigest(sha)) return std::nullopt;
+    return std::pair{*number, FinishedFile{*size, std::string(sha)}};
+}
+
+// A hidden name in the folder for the stem, ending in `suffix`; one made from the
+// stem's SHA-256 when the name (and a temporary's ".part-XXXXXX" and dot more) would
+// pass the file system's limit.
+std::string HiddenPathFor(const std::string& folder, const std::string& stem,
+                          std::string_view suffix) {
+    std::string name = "." + stem + std::string(suffix);
+    if (name.size() + 13 > kMaxNameBytes)
+        name = "." + text::Sha256OfBytes(stem).substr(0, 32) + std::string(suffix);
+    return folder + "/" + name;
 }
 
 // The whole journal file, if it is a regular file within bounds (never a link, a pipe or
@@ -113,7 +150,7 @@ std::optional<std::string> ReadJournal(const std::string& path) {
 // line without its line end, cut short by a power failure, is left out).
 struct Parsed {
     Header header;
-    std::set<std::int64_t> finished;
+    FinishedFiles finished;
 };
 
 std::optional<Parsed> ParseJournal(std::string_view bytes) {
@@ -139,7 +176,7 @@ std::optional<Parsed> ParseJournal(std::string_view bytes) {
     const auto sha = field(4, "sha256");
     const auto settings = field(5, "settings");
     if (!stem || !size || !modified || !sha || !settings ||
-        settings->size() > kMaxSettingsBytes * 2 || sha->size() != 64 || !FromHex(*sha))
+        settings->size() > kMaxSettingsBytes * 2 || !IsDigest(*sha))
         return std::nullopt;
     const auto stemBytes = FromHex(*stem);
     const auto settingsBytes = FromHex(*settings);
@@ -148,29 +185,73 @@ std::optional<Parsed> ParseJournal(std::string_view bytes) {
     if (!stemBytes || !settingsBytes || !sizeValue || !modifiedValue || size->starts_with('-'))
         return std::nullopt;
     parsed.header = {*stemBytes, {*sizeValue, *modifiedValue, std::string(*sha)}, *settingsBytes};
+    // A number is done once until dropped: a file made again is dropped first.
     for (std::size_t i = 7; i < lines.size(); ++i) {
-        if (!lines[i].starts_with(kDone)) return std::nullopt;
-        const auto number = ParseDecimal<std::int64_t>(lines[i].substr(kDone.size()));
-        if (!number || !parsed.finished.insert(*number).second) return std::nullopt;
+        if (lines[i].starts_with(kDone)) {
+            const auto done = ParseDone(lines[i].substr(kDone.size()));
+            if (!done || !parsed.finished.insert(*done).second) return std::nullopt;
+        } else if (lines[i].starts_with(kDrop)) {
+            const auto number = ParseDecimal<std::int64_t>(lines[i].substr(kDrop.size()));
+            if (!number || parsed.finished.erase(*number) == 0) return std::nullopt;
+        } else {
+            return std::nullopt;
+        }
     }
     return parsed;
 }
 
+// Whether `name` is "_" and one or more digits, then exactly `ending`.
+bool IsNumberedEnding(std::string_view name, std::string_view ending) {
+    if (name.size() < 2 + ending.size() || !name.starts_with('_') || !name.ends_with(ending))
+        return false;
+    for (const char c : name.substr(1, name.size() - 1 - ending.size()))
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+// Whether `name` is one that a list of `stem` writes through a temporary. A name read
+// loosely ("vol_" and anything) would take other stems' files for this one's: "vol_2_1.mp3"
+// is file 1 of "vol_2", and "vol_2.m4b" the audiobook of "vol_2". So the rule is exact:
+// a numbered name is the stem, "_", digits only, then an ending a numbered file has
+// (".mp3" or ".wav"; ".chapter" for a hidden chapter); an unnumbered one is the stem
+// and an ending only an audiobook's files have (".m4b", and its ".srt" or ".vtt"). A
+// numbered file's subtitles are written beside its temporary, whose name still ends in
+// the file's own name, so no ".srt" is ever numbered here. No two stems then share a
+// name: after "<stem>_" come digits alone, and no numbered ending is an audiobook's.
+// (A single file rendered from a text named "vol_2.txt" is "vol_2.mp3", as file 2 of
+// "vol" is: such a file and the list's collide in the folder whatever is cleared.)
 bool IsListFileOf(std::string_view name, std::string_view stem) {
-    if (name.starts_with('.')) name.remove_prefix(1);  // an audiobook's hidden chapter
+    static constexpr std::string_view kNumbered[] = {".mp3", ".wav"};
+    static constexpr std::string_view kBook[] = {".m4b", ".srt", ".vtt"};
+    constexpr std::string_view kChapter = ".chapter";
+    const bool hidden = name.starts_with('.');
+    if (hidden) name.remove_prefix(1);
     if (!name.starts_with(stem)) return false;
     name.remove_prefix(stem.size());
-    if (name.starts_with('_')) {  // "_<n>" of a numbered file
-        std::size_t digits = 1;
-        while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9') ++digits;
-        if (digits == 1) return false;
-        name.remove_prefix(digits);
-    }
-    if (name.size() < 2 || name.size() > 9 || name.front() != '.') return false;
-    for (const char c : name.substr(1))
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
-            return false;
-    return true;
+    if (hidden) return IsNumberedEnding(name, kChapter);
+    for (const std::string_view ending : kNumbered)
+        if (IsNumberedEnding(name, ending)) return true;
+    for (const std::string_view ending : kBook)
+        if (name == ending) return true;
+    return false;
+}
+
+// Size and SHA-256 of an open regular file, read from its start; nullopt when it
+// cannot be read or changed meanwhile.
+std::optional<SourceIdentity> IdentifyDescriptor(int fd) {
+    struct stat before {};
+    struct stat after {};
+    if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) return std::nullopt;
+    const std::optional<std::string> sha = text::Sha256OfDescriptor(fd);
+    // A file written to while it was read has no one identity.
+    if (!sha || ::fstat(fd, &after) != 0 || after.st_size != before.st_size ||
+        after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+        after.st_mtim.tv_nsec != before.st_mtim.tv_nsec)
+        return std::nullopt;
+    return SourceIdentity{
+        static_cast<std::uint64_t>(before.st_size),
+        static_cast<std::int64_t>(before.st_mtim.tv_sec) * 1000000000 + before.st_mtim.tv_nsec,
+        *sha};
 }
 
 }  // namespace
@@ -178,37 +259,42 @@ bool IsListFileOf(std::string_view name, std::string_view stem) {
 std::optional<SourceIdentity> IdentifySource(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
-    struct stat before {};
-    struct stat after {};
-    std::optional<SourceIdentity> identity;
-    if (::fstat(fd, &before) == 0 && S_ISREG(before.st_mode)) {
-        const std::optional<std::string> sha = text::Sha256OfDescriptor(fd);
-        // A file written to while it was read has no one identity.
-        if (sha && ::fstat(fd, &after) == 0 && after.st_size == before.st_size &&
-            after.st_mtim.tv_sec == before.st_mtim.tv_sec &&
-            after.st_mtim.tv_nsec == before.st_mtim.tv_nsec)
-            identity =
-                SourceIdentity{static_cast<std::uint64_t>(before.st_size),
-                               static_cast<std::int64_t>(before.st_mtim.tv_sec) * 1000000000 +
-                                   before.st_mtim.tv_nsec,
-                               *sha};
-    }
+    std::optional<SourceIdentity> identity = IdentifyDescriptor(fd);
     ::close(fd);
     return identity;
 }
 
-std::string ListJournal::PathFor(const std::string& folder, const std::string& stem) {
-    std::string name = "." + stem + std::string(kSuffix);
-    // Its temporary takes a dot and ".part-XXXXXX" more.
-    if (name.size() + 13 > kMaxNameBytes)
-        name = "." + text::Sha256OfBytes(stem).substr(0, 32) + std::string(kSuffix);
-    return folder + "/" + name;
+std::optional<FinishedFile> RecordFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0) return std::nullopt;
+    const std::optional<SourceIdentity> identity = IdentifyDescriptor(fd);
+    ::close(fd);
+    if (!identity) return std::nullopt;
+    return FinishedFile{identity->size, identity->sha256};
 }
 
-std::optional<std::set<std::int64_t>> ListJournal::FindUnfinished(const std::string& folder,
-                                                                  const std::string& stem,
-                                                                  const SourceIdentity& source,
-                                                                  const std::string& settings) {
+bool IsSameFile(const FinishedFile& record, const std::string& path) {
+    // The size first: a file cut short is told without reading it.
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::uint64_t>(info.st_size) != record.size)
+        return false;
+    const std::optional<FinishedFile> now = RecordFile(path);
+    return now && *now == record;
+}
+
+std::string ListJournal::PathFor(const std::string& folder, const std::string& stem) {
+    return HiddenPathFor(folder, stem, kSuffix);
+}
+
+std::string LockPathFor(const std::string& folder, const std::string& stem) {
+    return HiddenPathFor(folder, stem, kLockSuffix);
+}
+
+std::optional<FinishedFiles> ListJournal::FindUnfinished(const std::string& folder,
+                                                         const std::string& stem,
+                                                         const SourceIdentity& source,
+                                                         const std::string& settings) {
     const std::optional<std::string> bytes = ReadJournal(PathFor(folder, stem));
     if (!bytes) return std::nullopt;
     std::optional<Parsed> parsed = ParseJournal(*bytes);
@@ -222,10 +308,10 @@ std::unique_ptr<ListJournal> ListJournal::Begin(const std::string& folder, const
                                                 const SourceIdentity& source,
                                                 const std::string& settings, bool resume) {
     if (settings.size() > kMaxSettingsBytes) return nullptr;
-    std::set<std::int64_t> finished;
+    FinishedFiles finished;
     if (resume) finished = FindUnfinished(folder, stem, source, settings).value_or(finished);
     std::string contents = HeaderText({stem, source, settings});
-    for (const std::int64_t number : finished) contents += DoneLine(number);
+    for (const auto& [number, file] : finished) contents += DoneLine(number, file);
     // The journal is written whole under another name and renamed into place; the
     // descriptor stays open on it for the lines to come.
     const std::string path = PathFor(folder, stem);
@@ -243,7 +329,7 @@ std::unique_ptr<ListJournal> ListJournal::Begin(const std::string& folder, const
 }
 
 ListJournal::ListJournal(std::string folder, std::string path, int descriptor, std::size_t length,
-                         std::set<std::int64_t> finished)
+                         FinishedFiles finished)
     : folder_(std::move(folder)),
       path_(std::move(path)),
       descriptor_(descriptor),
@@ -254,16 +340,13 @@ ListJournal::~ListJournal() {
     if (descriptor_ >= 0) ::close(descriptor_);
 }
 
-std::set<std::int64_t> ListJournal::Finished() const {
+FinishedFiles ListJournal::Finished() const {
     const std::lock_guard lock(mutex_);
     return finished_;
 }
 
-bool ListJournal::MarkFinished(std::int64_t number) {
-    const std::lock_guard lock(mutex_);
-    if (finished_.contains(number)) return true;
+bool ListJournal::AppendLocked(const std::string& line) {
     if (descriptor_ < 0) return false;
-    const std::string line = DoneLine(number);
     if (!text::WriteAll(descriptor_, line) || ::fdatasync(descriptor_) != 0) {
         // A line half written would spoil the next: cut it off, or stop journaling.
         if (::ftruncate(descriptor_, static_cast<off_t>(length_)) != 0) {
@@ -273,7 +356,27 @@ bool ListJournal::MarkFinished(std::int64_t number) {
         return false;
     }
     length_ += line.size();
-    finished_.insert(number);
+    return true;
+}
+
+bool ListJournal::MarkFinished(std::int64_t number, const FinishedFile& file) {
+    if (!IsDigest(file.sha256)) return false;
+    const std::lock_guard lock(mutex_);
+    const auto known = finished_.find(number);
+    if (known != finished_.end() && known->second == file) return true;
+    // Made again without being forgotten first: the old record goes in the same line.
+    const std::string lines =
+        (known != finished_.end() ? DropLine(number) : std::string()) + DoneLine(number, file);
+    if (!AppendLocked(lines)) return false;
+    finished_[number] = file;
+    return true;
+}
+
+bool ListJournal::Forget(std::int64_t number) {
+    const std::lock_guard lock(mutex_);
+    if (!finished_.contains(number)) return true;
+    if (!AppendLocked(DropLine(number))) return false;
+    finished_.erase(number);
     return true;
 }
 

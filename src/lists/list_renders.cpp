@@ -2,6 +2,7 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <utility>
 
 #include "platform/speech/audiobook_codec.h"
@@ -69,12 +70,16 @@ void ListRenders::Render(std::int64_t number, std::u16string text, std::u16strin
     outcome.ready = true;
     const std::string target = plan_.audiobook ? ChapterFilePath(plan_.folder, plan_.stem, number)
                                                : text::ToNarrow(outputPath);
-    // Made by an earlier run of this list, and still there: not made again.
-    std::error_code error;
-    if (plan_.finished.count(number) != 0 && fs::is_regular_file(target, error)) {
-        outcome.result = RenderResult::Saved();
-        Record(index, std::move(outcome));
-        return;
+    // Made by an earlier run of this list, and still as it was then: not made again.
+    // One changed or gone since is no longer finished before it is made again, so that
+    // a remaking cut short is not taken for it by the next resume.
+    if (const auto made = plan_.finished.find(number); made != plan_.finished.end()) {
+        if (IsSameFile(made->second, target)) {
+            outcome.result = RenderResult::Saved();
+            Record(index, std::move(outcome));
+            return;
+        }
+        if (plan_.journal) plan_.journal->Forget(number);
     }
     // An empty text makes no file and counts for nothing, as in RenderTextToFile.
     if (text.empty()) {
@@ -150,8 +155,12 @@ RenderResult ListRenders::Place(std::int64_t number, const std::string& temporar
         return saved ? RenderResult::Failure(u"It could not take its name in the folder.") : result;
     }
     settleCompanions(true);
-    // Only a whole file is one an interrupted run need not make again.
-    if (saved && !stopped && plan_.journal) plan_.journal->MarkFinished(number);
+    // Only a whole file is one an interrupted run need not make again; it is recorded
+    // as it now is, to be known again (committed, so synced, before it is named).
+    if (saved && !stopped && plan_.journal) {
+        if (const std::optional<FinishedFile> file = RecordFile(target))
+            plan_.journal->MarkFinished(number, *file);
+    }
     return result;
 }
 

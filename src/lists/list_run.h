@@ -1,8 +1,10 @@
 #pragma once
 // What a list run is before it starts: the key by which an interrupted run of the same
-// list is found again (folder, stem, the source's identity and the settings that shape
-// the files), and the plan it then follows.
+// list is found again (folder, stem, the source's identity and every setting that
+// changes the bytes written), the lock that keeps it the only run of its stem in the
+// folder, and the plan it then follows.
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -35,9 +37,19 @@ bool HasUnfinishedRun(const ListKey& key);
 bool OfferToResume(SpeechJobHost& host, const std::u16string& textPath,
                    const std::u16string& folder, const std::string& numbers);
 
-// The plan of a run: its journal (continued when `resume`), and for an audiobook its
-// writer, tagged from the book's metadata beside `textPath` when there is any.
+// When a list of this text is being made in the folder now, shows the refusal (a
+// failure) and returns true: a job's check before it asks or touches anything.
+bool RefusedAsUnderWay(const std::u16string& textPath, const std::u16string& folder);
+
+// The run's lock on its stem and folder; null, the refusal shown as a failure, when
+// another run holds it. (One that could not be taken at all lets the run go on.)
+std::unique_ptr<ListRunLock> TakeListRunLock(const ListKey& key);
+
+// The plan of a run holding `lock`: its journal (continued when `resume`), and for an
+// audiobook its writer, tagged from the book's metadata beside `textPath` when there
+// is any.
 ListPlan PrepareListPlan(SpeechEngine& engine, const ProfileCopy& profile, const ListKey& key,
-                         const std::u16string& textPath, bool resume, bool titlePauses);
+                         const std::u16string& textPath, bool resume, bool titlePauses,
+                         std::unique_ptr<ListRunLock> lock);
 
 }  // namespace sonoleaf

@@ -1,6 +1,7 @@
 // The audio list by titles: one audio file per "<title>" ... "</title>" pair, numbered
 // from the starting number.
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -51,9 +52,11 @@ void SpeechEngine::MakeAudioListByTitles(std::u16string textPath, std::u16string
     bool found = false;
     const ListKey key =
         ListKeyFor(*this, profile, textPath, outputFolder, "start=" + std::to_string(startNumber));
-    ListRenders renders(*this, profile, titleListRunning,
-                        static_cast<std::uint64_t>(lastNumber - startNumber + 1),
-                        PrepareListPlan(*this, profile, key, textPath, resume, true));
+    std::unique_ptr<ListRunLock> lock = TakeListRunLock(key);
+    if (!lock) return;  // another run of this list is under way: it is told
+    ListRenders renders(
+        *this, profile, titleListRunning, static_cast<std::uint64_t>(lastNumber - startNumber + 1),
+        PrepareListPlan(*this, profile, key, textPath, resume, true, std::move(lock)));
     std::size_t position = 0;
     while (const std::optional<text::TitlePair> pair = text::FindTitlePair(bytes, position)) {
         if (!titleListRunning) break;

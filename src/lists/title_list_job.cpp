@@ -35,6 +35,11 @@ void TitleListJob(SpeechJobHost& host) {
         return;
     }
 
+    // Before the question: a list under way is no unfinished one to resume.
+    if (RefusedAsUnderWay(textPath, outputFolder)) {
+        busy = 0;
+        return;
+    }
     engine.CopyProfile(host.Profile());
     const bool resume =
         OfferToResume(host, textPath, outputFolder, "start=" + std::to_string(*startNumber));

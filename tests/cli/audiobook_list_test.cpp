@@ -47,7 +47,7 @@ std::vector<std::string> Journaled(const fs::path& folder, const std::string& st
     std::ifstream journal(folder / ("." + stem + ".sonoleaf-list"));
     for (std::string line; std::getline(journal, line);) {
         if (!line.starts_with("done ")) continue;
-        const std::string number = line.substr(5);
+        const std::string number = line.substr(5, line.find(' ', 5) - 5);  // "done <n> ..."
         done.push_back(ending == ".chapter" ? "." + stem + "_" + number + ending
                                             : stem + "_" + number + ending);
     }

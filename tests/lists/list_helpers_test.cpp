@@ -12,11 +12,13 @@
 #include <future>
 #include <iterator>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
 
 #include "lists/list_run.h"
+#include "platform/text/book_metadata.h"
 #include "render/render_pool.h"
 #include "speech/speech_engine.h"
 #include "support/audio_file_check.h"
@@ -181,6 +183,27 @@ TEST(ListKey, HoldsTheRulesFingerprint) {
     EXPECT_EQ(key("# no rules: the key of old\n").find("rules"), std::string::npos);
     EXPECT_EQ(key("a = b\n"), key("a = b\n"));
     EXPECT_NE(key("a = b\n"), key("a = c\n"));
+}
+
+// A list stopped without subtitles and resumed with them had files of both kinds, and
+// one resumed after the book's title or cover changed, files of both tags.
+TEST(ListKey, HoldsTheSubtitlesAndTheBooksMetadata) {
+    TempDir dir;
+    SpeechEngine engine(speech_service::CreateSystemSpeechService());
+    std::set<std::string> keys;
+    const auto key = [&](std::int32_t subtitles, const char* file = "", const char* bytes = "") {
+        if (*file) std::ofstream(dir.Path() / file) << bytes;
+        ProfileCopy profile = engine.TakeProfile();
+        profile.subtitles = subtitles;
+        keys.insert(
+            ListKeyFor(engine, profile, (dir.Path() / "b.txt").u16string(), u"/", "").settings);
+    };
+    key(0), key(1), key(2), key(0, "b.jpg", "cover"), key(0, "b.jpg", "another cover");
+    for (text::BookMetadata book; const char16_t* title : {u"Herons", u"Egrets"}) {
+        book.title = title;
+        key(0, "b.opf", text::BookMetadataOpf(book, "").c_str());
+    }
+    EXPECT_EQ(keys.size(), 7u);
 }
 
 }  // namespace
