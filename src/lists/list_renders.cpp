@@ -1,6 +1,5 @@
 #include "lists/list_renders.h"
 
-#include <array>
 #include <filesystem>
 #include <optional>
 #include <utility>
@@ -13,6 +12,7 @@
 #include "platform/text/subtitles.h"
 #include "platform/text/text_convert.h"
 #include "render/render_pool.h"
+#include "speech/rendered_file.h"
 
 namespace sonoleaf {
 namespace {
@@ -125,36 +125,18 @@ void ListRenders::Render(std::int64_t number, std::u16string text, std::u16strin
 
 RenderResult ListRenders::Place(std::int64_t number, const std::string& temporary,
                                 const std::string& target, RenderResult result, bool stopped) {
-    // The subtitles (or a chapter's notes for them) beside the file go where it goes.
-    const auto companions = [](const std::string& path) {
-        return std::array<std::string, 3>{text::SubtitlePathFor(path, false),
-                                          text::SubtitlePathFor(path, true), ss::CuesPathFor(path)};
-    };
-    const auto fromCompanions = companions(temporary);
-    const auto toCompanions = companions(target);
-    const auto settleCompanions = [&](bool keep) {
-        for (std::size_t i = 0; i < fromCompanions.size() && temporary != target; ++i) {
-            std::error_code missing;
-            if (!fs::exists(fromCompanions[i], missing)) continue;
-            if (!keep || !CommitTemporary(fromCompanions[i], toCompanions[i]))
-                RemoveFile(fromCompanions[i]);
-        }
-    };
     const bool saved = result.kind == RenderResult::Kind::Saved;
     // A chapter cut short by Stop is left out of the book; a file that failed (its
-    // process died, the disk filled) is cut anywhere and never takes its name.
+    // process died, the disk filled) is cut anywhere and never takes its name. Its
+    // subtitles (or a chapter's notes for them) go with it either way.
     std::error_code error;
     const bool kept = fs::is_regular_file(temporary, error) && fs::file_size(temporary, error) > 0;
     if (!saved || (plan_.audiobook && stopped) || !kept || error) {
-        if (temporary != target) RemoveFile(temporary);
-        settleCompanions(false);
+        if (temporary != target) DiscardRendered(temporary);
         return result;
     }
-    if (temporary != target && !CommitTemporary(temporary, target)) {
-        settleCompanions(false);
-        return saved ? RenderResult::Failure(u"It could not take its name in the folder.") : result;
-    }
-    settleCompanions(true);
+    if (temporary != target && !CommitRendered(temporary, target))
+        return RenderResult::Failure(u"It could not take its name in the folder.");
     // Only a whole file is one an interrupted run need not make again; it is recorded
     // as it now is, to be known again (committed, so synced, before it is named).
     if (saved && !stopped && plan_.journal) {

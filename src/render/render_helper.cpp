@@ -141,8 +141,9 @@ class Helper {
         const std::optional<std::uint32_t> id = WorkId(body);
         std::u16string leading;
         if (id && spoiled_.erase(*id) != 0) {
-            WriteAll(output_, EncodeResult(*id, RenderResult::Failure(
-                                                    u"Its text is too long to be rendered.")));
+            WriteAll(
+                output_,
+                EncodeResult(*id, RenderResult::Failure(u"Its text is too long to be rendered.")));
             return;
         }
         if (const auto found = id ? texts_.find(*id) : texts_.end(); found != texts_.end()) {

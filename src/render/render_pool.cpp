@@ -106,12 +106,8 @@ std::unique_ptr<RenderPool> RenderPool::Start(int slots, const std::string& help
     return std::unique_ptr<RenderPool>(new RenderPool(slots, helper, *connection, timeouts));
 }
 
-RenderPool::RenderPool(int slots, std::string helper, Connection connection,
-                       PoolTimeouts timeouts)
-    : slots_(slots),
-      helperPath_(std::move(helper)),
-      timeouts_(timeouts),
-      connection_(connection) {
+RenderPool::RenderPool(int slots, std::string helper, Connection connection, PoolTimeouts timeouts)
+    : slots_(slots), helperPath_(std::move(helper)), timeouts_(timeouts), connection_(connection) {
     reader_ = std::thread([this] { ReadReports(); });
     watcher_ = std::thread([this] { WatchForHangs(); });
 }

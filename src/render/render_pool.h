@@ -93,8 +93,7 @@ class RenderPool {
 
     RenderPool(int slots, std::string helper, Connection connection, PoolTimeouts timeouts);
     static std::optional<Connection> Connect(const std::string& helper,
-                                             std::chrono::milliseconds hello,
-                                             std::string& problem);
+                                             std::chrono::milliseconds hello, std::string& problem);
     void ReadReports();
     void OnFrame(const Frame& frame);
     // Sends every file in flight that the running helper does not have yet.
@@ -114,11 +113,11 @@ class RenderPool {
     const int slots_;
     const std::string helperPath_;
     const PoolTimeouts timeouts_;
-    std::mutex writeMutex_;      // one frame at a time into the helper; taken before mutex_
-    Connection connection_;      // toHelper and pid guarded by writeMutex_
+    std::mutex writeMutex_;         // one frame at a time into the helper; taken before mutex_
+    Connection connection_;         // toHelper and pid guarded by writeMutex_
     std::uint64_t generation_ = 1;  // guarded by writeMutex_; counts the helpers started
     std::deque<Clock::time_point> restarts_;  // the reader's own
-    std::mutex mutex_;           // guards everything below
+    std::mutex mutex_;                        // guards everything below
     std::condition_variable changed_;
     std::map<std::uint32_t, InFlight> inFlight_;
     std::uint32_t nextId_ = 1;

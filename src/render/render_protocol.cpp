@@ -145,8 +145,7 @@ std::optional<FileWork> DecodeWork(std::string_view body, std::u16string leading
         reader.Text(work.tags.title) && reader.Text(work.tags.album) &&
         reader.Text(work.tags.track) && reader.Text(work.tags.comment) &&
         reader.Text(work.tags.artist) && ReadSubtitles(reader, work.subtitles) &&
-        reader.Bytes(work.pronunciations) &&
-        work.pronunciations.size() <= kMaxPronunciationBytes) {
+        reader.Bytes(work.pronunciations) && work.pronunciations.size() <= kMaxPronunciationBytes) {
         work.text = std::move(leading);
         work.text += rest;
         return work;

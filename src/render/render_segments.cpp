@@ -88,9 +88,7 @@ std::uint32_t Submit(RenderPool& pool, const ss::SegmentWork& work, const std::s
 class HelperSegment final : public ss::SegmentSynthesis::Pending {
   public:
     HelperSegment(RenderPool& pool, std::string path, std::shared_ptr<Outcome> outcome)
-        : pool_(pool),
-          path_(std::move(path)),
-          outcome_(std::move(outcome)) {}
+        : pool_(pool), path_(std::move(path)), outcome_(std::move(outcome)) {}
 
     ~HelperSegment() override {
         {

@@ -137,16 +137,17 @@ RenderResult RenderIntoFile(SpeechEngine& engine, LiveVoices& live, const std::u
     // Where no temporary can be made, the render tries the name itself and tells what
     // failed there.
     const std::string target = text::ToNarrow(request.outputPath);
-    const std::string temporary = request.direct ? std::string() : text::CreateTemporaryBeside(target);
+    const std::string temporary =
+        request.direct ? std::string() : text::CreateTemporaryBeside(target);
     const std::u16string path = temporary.empty() ? request.outputPath : text::ToWide(temporary);
     {
         OperationVoice voice(engine, live, request.profile);
         ss::FileRenderOutcome outcome{voice.Result(), RenderStep::Voice};
         if (ss::Succeeded(outcome.result)) {
             if (!voice.Name().empty()) request.tags.comment = u"Read by " + voice.Name();
-            outcome = ss::SpeakIntoFile(engine.Service(), *voice, text, request.flags, path,
-                                        request.tags,
-                                        static_cast<ss::SubtitleFormat>(request.profile.subtitles));
+            outcome =
+                ss::SpeakIntoFile(engine.Service(), *voice, text, request.flags, path, request.tags,
+                                  static_cast<ss::SubtitleFormat>(request.profile.subtitles));
         }
         if (ss::Failed(outcome.result)) {
             result = RenderResult::Failure(outcome.step, outcome.result);

@@ -141,9 +141,7 @@ TEST(Subtitles, OneFileForAWholeAudiobookAndCuesUpToAStop) {
     {
         CliProcess render({"render", "--quiet", "--subtitles", "--format", "wav", "--jobs", "1",
                            source.string(), stopped.string()});
-        std::error_code error;
-        while (fs::file_size(stopped / "tale.wav", error) < 2000000 || error)
-            std::this_thread::sleep_for(10ms);
+        while (GrowingSize(stopped / "tale.wav") < 2000000) std::this_thread::sleep_for(10ms);
         ::kill(render.Pid(), SIGTERM);
         render.Finish();
     }

@@ -127,7 +127,7 @@ TEST(RenderPool, AFileWhoseHelperDiesIsMadeOnceMoreThenFails) {
     EXPECT_NE(Reason(twice).find("render helper ended before"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir.Path() / "twice.wav"));
 
-    const std::u16string longText(70'000'000, u'a');  // 140 MB as it travels
+    const std::u16string longText(70'000'000, u'a');        // 140 MB as it travels
     pool = RenderPool::Start(1, TestHelper("serve"), why);  // time to take it all in
     auto whole = Render(*pool, longText, dir.Path() / "long.wav");
     ASSERT_EQ(whole.wait_for(60s), std::future_status::ready);

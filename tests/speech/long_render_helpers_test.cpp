@@ -97,16 +97,7 @@ TEST_F(LongRenders, StopEndsTheRenderSoonWithAValidShorterFile) {
     auto render = std::async(std::launch::async, [&] {
         return engine->RenderTextToFile(Prose(60000), out.u16string(), false);
     });
-    // The file grows under a temporary name until it is whole (or stopped).
-    const auto grown = [&] {
-        std::error_code error;
-        for (const auto& entry : fs::directory_iterator(dir.Path(), error))
-            if (entry.path().filename().string().starts_with(".stopped.mp3.part-") &&
-                entry.file_size(error) >= 100000)
-                return true;
-        return false;
-    };
-    while (!grown()) std::this_thread::sleep_for(5ms);
+    while (GrowingSize(out) < 100000) std::this_thread::sleep_for(5ms);
     const auto stopped = std::chrono::steady_clock::now();
     engine->Stop(false);
     const RenderResult result = render.get();

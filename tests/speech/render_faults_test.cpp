@@ -178,8 +178,8 @@ TEST_F(RenderFaults, UnwritableFolderIsToldAndLeavesNoFile) {
 }
 
 // A file size limit stands in for a full disk: the render is cut short, the job says
-// so, and the file left is a whole, shorter one (or there is none).
-TEST_F(RenderFaults, DiskFillingDuringRenderLeavesAWholeShorterFileOrNone) {
+// so, and no file cut short takes the name.
+TEST_F(RenderFaults, DiskFillingDuringRenderLeavesNoFileCutShort) {
     constexpr rlim_t kLimit = 60000;
     std::string longText;
     for (int i = 0; i < 12; ++i) longText += kSentence;
@@ -199,17 +199,7 @@ TEST_F(RenderFaults, DiskFillingDuringRenderLeavesAWholeShorterFileOrNone) {
             ASSERT_TRUE(outcome.exited) << "signal " << outcome.signal;
             ExpectFailureTold(job, Split(outcome.output), out, type == Mp3 ? "mp3" : "wav",
                               "The file could not be written to its end: the disk may be full.");
-            // A WAV keeps a header that fits what reached the disk; an MP3 cut inside
-            // a frame is not kept.
-            if (type == Wav) {
-                EXPECT_FALSE(AudioFilesIn(out).empty());
-            }
-            for (const fs::path& file : AudioFilesIn(out)) {
-                const auto report = CheckAudioFile(file);
-                EXPECT_TRUE(report.valid) << file.filename() << ": " << report.problem;
-                EXPECT_LE(fs::file_size(file), kLimit);
-                EXPECT_EQ(report.mp3, type == Mp3);
-            }
+            EXPECT_TRUE(AudioFilesIn(out).empty());
         }
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Every file of a folder with its bytes, for comparing the output of two runs.
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -23,6 +24,19 @@ inline std::map<std::string, std::string> FilesIn(const std::filesystem::path& f
         files[entry.path().filename().string()] = FileBytes(entry.path());
     }
     return files;
+}
+
+// How far a file in the making has grown: a render writes under a hidden temporary
+// name beside its own (".<name>.part-..."), which it takes only when whole.
+inline std::uintmax_t GrowingSize(const std::filesystem::path& path) {
+    std::error_code error;
+    std::uintmax_t size = 0;
+    const std::string prefix = "." + path.filename().string() + ".part-";
+    for (const auto& entry : std::filesystem::directory_iterator(path.parent_path(), error))
+        if (const std::string name = entry.path().filename().string();
+            name == path.filename().string() || name.starts_with(prefix))
+            size = std::max(size, entry.file_size(error));
+    return size;
 }
 
 }  // namespace sonoleaf::testing

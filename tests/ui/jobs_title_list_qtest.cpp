@@ -5,9 +5,13 @@
 
 #include <QByteArray>
 #include <QTest>
+#include <csignal>
 #include <filesystem>
 #include <optional>
 
+#include "platform/process/spawn.h"
+#include "render/render_pool.h"
+#include "support/child_process.h"
 #include "support/gui_test_base.h"
 #include "support/temp_dir.h"
 #include "ui/control_ids.h"
@@ -259,6 +263,33 @@ class JobsTitleListTest : public GuiTestBase {
             // One word: well under the seconds that any of the long sentences takes.
             EXPECT_SPEECH_FILE(out_.Path() / name.toStdString(), true, 0.1, 2.0);
         }
+    }
+
+    // The helper killed under a list (as the memory killer kills the biggest): the
+    // window lives on, as the program sets itself up, and the list ends whole.
+    void killedHelperLeavesTheWindowAndWholeFiles() {
+        process::SurviveBrokenPipes();
+        const fs::path source = in_.Path() / "notes.txt";
+        std::string text;
+        for (const char* title : {"One", "Two"}) {
+            text += std::string("<title>") + title + "\n\n";
+            for (int i = 0; i < 40; ++i)
+                text += "The river runs on past sentence number " + std::to_string(i) + ". ";
+            text += "</title>\n";
+        }
+        WriteBytes(source, text);
+        CSonoleafDlg& w = Prepare(SystemSpeech(), source, QString());
+        w.speechEngine->EnableRenderHelpers(2);
+        const pid_t helper = w.speechEngine->RenderHelpers()->HelperPid();
+        Click(*FindControl(w, ui::kTitleListButton));
+        QVERIFY(QTest::qWaitFor([&] { return !ChildrenOf(helper).empty(); }, 20000));
+        ::kill(helper, SIGKILL);
+        FOLLOW_ALERT(kCompleted, w.titleListBusy, 1);
+        FOLLOW_ALERT(kEnded, w.titleListBusy, 0);
+        EXPECT_RUN_ENDED(w, w.titleListBusy);
+        QCOMPARE(FileNames(out_.Path()), (QStringList{"notes_1.mp3", "notes_2.mp3"}));
+        for (const QString& name : FileNames(out_.Path()))
+            EXPECT_SPEECH_FILE(out_.Path() / name.toStdString(), true, 60.0, 600.0);
     }
 };
 
