@@ -1,4 +1,5 @@
 // PDF to a text with chapters marked from its outline, or to its plain text without one.
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -11,6 +12,7 @@
 #include "book/pdf_outline.h"
 #include "platform/process/run_program.h"
 #include "platform/text/book_metadata.h"
+#include "platform/text/regular_file.h"
 #include "platform/text/text_convert.h"
 
 namespace sonoleaf::book {
@@ -86,12 +88,11 @@ ImportResult ConvertPdfWithChapters(const std::string& pdfPath, const std::strin
             return Failed(ImportResult::Kind::NotWritten, error);
         return {ImportResult::Kind::SavedWithoutOutline, {}, 0, {}};
     }
-    std::error_code sizeError;
-    if (std::filesystem::file_size(whole, sizeError) > kMaxTextBytes || sizeError)
-        return Failed(ImportResult::Kind::NotReadable, "its text is larger than 1 GiB");
-    std::ifstream in(whole, std::ios::binary);
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) return Failed(ImportResult::Kind::NotReadable, "its text cannot be read back");
+    std::string text;
+    if (const int failure = text::ReadWholeFile(whole, kMaxTextBytes, text); failure != 0)
+        return Failed(ImportResult::Kind::NotReadable, failure == EFBIG
+                                                           ? "its text is larger than 1 GiB"
+                                                           : "its text cannot be read back");
     const std::vector<Passage> passages = PdfChapters(text, read.outline);
     if (passages.empty())
         return Failed(ImportResult::Kind::NotReadable, "it holds no text that pdftotext can read");

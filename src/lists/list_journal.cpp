@@ -12,6 +12,7 @@
 
 #include "platform/text/durable_file.h"
 #include "platform/text/file_digest.h"
+#include "platform/text/regular_file.h"
 
 namespace sonoleaf {
 namespace {
@@ -123,26 +124,8 @@ std::string HiddenPathFor(const std::string& folder, const std::string& stem,
 // The whole journal file, if it is a regular file within bounds (never a link, a pipe or
 // a device, which could point anywhere or never end).
 std::optional<std::string> ReadJournal(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
-    struct stat info {};
-    std::optional<std::string> bytes;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-        static_cast<std::uint64_t>(info.st_size) <= kMaxJournalBytes) {
-        // One byte more than its size: a file that grows meanwhile is no journal to trust.
-        std::string buffer(static_cast<std::size_t>(info.st_size) + 1, '\0');
-        std::size_t filled = 0;
-        ssize_t n = 0;
-        while (filled < buffer.size() &&
-               ((n = ::read(fd, buffer.data() + filled, buffer.size() - filled)) > 0 ||
-                (n < 0 && errno == EINTR)))
-            filled += n > 0 ? static_cast<std::size_t>(n) : 0;
-        if (n == 0 && filled < buffer.size()) {
-            buffer.resize(filled);
-            bytes = std::move(buffer);
-        }
-    }
-    ::close(fd);
+    std::string bytes;
+    if (text::ReadWholeFile(path, kMaxJournalBytes, bytes, false) != 0) return std::nullopt;
     return bytes;
 }
 

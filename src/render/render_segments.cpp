@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -42,31 +43,32 @@ void RemoveFile(const std::string& path) {
     fs::remove(ss::PieceCountsPath(path), ignored);
 }
 
+// A segment's samples are minutes of speech at the most; more is no file of ours.
+constexpr std::uintmax_t kMaxScratchBytes = std::uintmax_t{1} << 30;
+
+// The file's bytes as values of type T; false when it cannot be read whole.
+template <typename T>
+bool ReadValues(const std::string& path, std::vector<T>& values) {
+    std::string bytes;
+    if (text::ReadWholeFile(path, kMaxScratchBytes, bytes) != 0) return false;
+    values.resize(bytes.size() / sizeof(T));
+    std::memcpy(values.data(), bytes.data(), values.size() * sizeof(T));
+    return true;
+}
+
 // The pieces' sample counts the segment's process wrote; none when they do not add up
 // to the samples (a file of another build, or damaged).
 std::vector<std::size_t> ReadCounts(const std::string& path, std::size_t samples) {
     std::vector<std::size_t> counts;
-    std::error_code error;
-    const std::uintmax_t size = fs::file_size(ss::PieceCountsPath(path), error);
-    if (error || size % sizeof(std::size_t) != 0) return {};
-    counts.resize(static_cast<std::size_t>(size / sizeof(std::size_t)));
-    std::ifstream in(ss::PieceCountsPath(path), std::ios::binary);
-    in.read(reinterpret_cast<char*>(counts.data()), static_cast<std::streamsize>(size));
     std::size_t total = 0;
+    if (!ReadValues(ss::PieceCountsPath(path), counts)) return {};
     for (const std::size_t count : counts) total += count;
-    if (in.gcount() != static_cast<std::streamsize>(size) || total != samples) return {};
+    if (total != samples) return {};
     return counts;
 }
 
 bool ReadSamples(const std::string& path, std::vector<std::int16_t>& samples) {
-    std::error_code error;
-    const std::uintmax_t size = fs::file_size(path, error);
-    if (error) return false;
-    samples.resize(static_cast<std::size_t>(size / sizeof(std::int16_t)));
-    const auto bytes = static_cast<std::streamsize>(samples.size() * sizeof(std::int16_t));
-    std::ifstream in(path, std::ios::binary);
-    in.read(reinterpret_cast<char*>(samples.data()), bytes);
-    return in.gcount() == bytes;
+    return ReadValues(path, samples);
 }
 
 // Hands one attempt at the segment to the pool; its id, 0 when not handed over.

@@ -197,6 +197,19 @@ TEST_F(SpeechEngineTest, RenderWithoutAnnounceShowsNothing) {
     EXPECT_TRUE(IsWave(dir.Path() / "quiet.wav"));
 }
 
+// A link planted at the output's name is replaced by the file, never followed: what
+// it points to stays as it was.
+TEST_F(SpeechEngineTest, RenderReplacesALinkAtItsNameAndLeavesItsTargetAlone) {
+    const std::filesystem::path victim = dir.Path() / "victim.txt";
+    std::ofstream(victim) << "precious";
+    std::filesystem::create_symlink(victim, dir.Path() / "planted.wav");
+    engine.RenderTextToFile(u"Hello", OutputPath(u"planted.wav"), false);
+    std::ifstream kept(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "precious");
+    EXPECT_FALSE(std::filesystem::is_symlink(dir.Path() / "planted.wav"));
+    EXPECT_TRUE(IsWave(dir.Path() / "planted.wav"));
+}
+
 // The steps of a rendering, in order, with whether a failure of that step ends the
 // speech steps (SetVolume and SetRate do not).
 struct RenderFailure {

@@ -1,10 +1,9 @@
 #include "platform/speech/stream_checks.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cerrno>
 
 #include "platform/speech/synthesis_engine.h"
+#include "platform/text/regular_file.h"
 
 namespace sonoleaf::speech_service {
 
@@ -31,17 +30,19 @@ bool HasEnding(const std::string& path, std::string_view ending) {
 }
 
 HResult ReadWholeFile(const std::string& path, std::uintmax_t maxBytes, std::string& bytes) {
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (!std::filesystem::exists(status)) return kFileNotFound;
-    if (!std::filesystem::is_regular_file(status)) return kAccessDenied;
-    const auto size = std::filesystem::file_size(path, error);
-    if (error) return kAccessDenied;
-    if (size > maxBytes) return kOutOfMemory;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return kAccessDenied;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return in.bad() ? kFail : kOk;
+    switch (text::ReadWholeFile(path, maxBytes, bytes)) {
+        case 0:
+            return kOk;
+        case ENOENT:
+        case ENOTDIR:
+            return kFileNotFound;
+        case EFBIG:
+            return kOutOfMemory;
+        case EIO:
+            return kFail;
+        default:
+            return kAccessDenied;
+    }
 }
 
 }  // namespace sonoleaf::speech_service

@@ -7,7 +7,6 @@
 
 #include <array>
 #include <cctype>
-#include <fstream>
 #include <map>
 
 #include "platform/text/regular_file.h"
@@ -90,14 +89,8 @@ bool IsPlainImageName(std::string_view name) {
 }
 
 std::optional<std::string> ReadBounded(const std::string& path, std::size_t limit) {
-    if (!IsRegularFile(path)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes(limit + 1, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    const auto got = static_cast<std::size_t>(in.gcount());
-    if (got > limit || in.bad()) return std::nullopt;
-    bytes.resize(got);
+    std::string bytes;
+    if (ReadWholeFile(path, limit, bytes) != 0) return std::nullopt;
     return bytes;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 // The file checks that every subsystem makes the same way: whether a path or an open
 // descriptor is a regular file (a folder, pipe or device holds no text and may never
-// end), and a C stream and a descriptor that close themselves.
+// end), the one bounded reading of a whole file, and a C stream and a descriptor that
+// close themselves.
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -16,6 +18,13 @@ bool IsRegularFile(const std::string& path);
 bool IsRegularDescriptor(int descriptor);
 // A regular file that this process may execute.
 bool IsExecutableFile(const std::string& path);
+
+// Reads the whole regular file at `path` into `bytes`, if it holds at most `maxBytes`
+// (one that grows past them while read is refused too); with `followLinks` false a
+// link is refused. 0, or the errno of what failed: EINVAL for no regular file (a pipe
+// or a device may never end), EFBIG for one too large.
+int ReadWholeFile(const std::string& path, std::uintmax_t maxBytes, std::string& bytes,
+                  bool followLinks = true);
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
