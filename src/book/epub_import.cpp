@@ -4,12 +4,12 @@
 
 #include "book/book_import.h"
 #include "book/chaptered_text.h"
-#include "book/cover_image.h"
 #include "book/epub_chapters.h"
 #include "book/epub_package.h"
 #include "book/text_lines.h"
 #include "book/xhtml_text.h"
 #include "book/zip_archive.h"
+#include "platform/speech/audiobook_codec.h"
 #include "platform/text/book_metadata.h"
 #include "platform/text/text_convert.h"
 
@@ -29,9 +29,11 @@ ImportResult NotReadable(std::string reason) {
 // The image's real type by its first bytes, whatever its name or media type claim, when
 // it decodes as one; empty otherwise.
 std::string_view ImageExtension(std::string_view bytes) {
-    if (bytes.starts_with("\xFF\xD8\xFF") && DecodesAsPicture(bytes, CoverKind::Jpeg))
+    if (bytes.starts_with("\xFF\xD8\xFF") &&
+        speech_service::DecodesAsPicture(bytes, speech_service::CoverKind::Jpeg))
         return ".jpg";
-    if (bytes.starts_with("\x89PNG\r\n\x1A\n") && DecodesAsPicture(bytes, CoverKind::Png))
+    if (bytes.starts_with("\x89PNG\r\n\x1A\n") &&
+        speech_service::DecodesAsPicture(bytes, speech_service::CoverKind::Png))
         return ".png";
     return {};
 }

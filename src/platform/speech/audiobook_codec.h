@@ -15,6 +15,12 @@
 
 namespace sonoleaf::speech_service {
 
+// Whether `bytes` decode whole, without damage, as one picture of that kind, by
+// FFmpeg's own JPEG or PNG decoder: bytes that only start like a picture never reach
+// an audiobook, which would fail on them. Pictures of more than 64 Mpixels are
+// refused rather than decoded; a cover needs far fewer.
+bool DecodesAsPicture(std::string_view bytes, CoverKind kind);
+
 // The samples one AAC frame adds to the sound. The frames of a track lie on one grid:
 // frame n (from 0) is decoded from the samples [1024 (n-1), 1024 (n+1)) of the
 // track's sound, and together with frame n-1 yields the samples [1024 (n-1), 1024 n);
