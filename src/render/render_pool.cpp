@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "platform/process/spawn.h"
@@ -120,19 +121,21 @@ RenderPool::~RenderPool() {
         ending_ = true;
     }
     changed_.notify_all();
-    pid_t helper = 0;
     {
         std::lock_guard write(writeMutex_);
         if (connection_.toHelper >= 0) ::close(connection_.toHelper);
         connection_.toHelper = -1;
-        helper = connection_.pid;
     }
-    // A helper that does not end (stopped by a debugger, say) is ended; the reader has
-    // not reaped it before its reports end, so the pid is still its own.
+    // A helper that does not end (stopped by a debugger, say) is ended; one the reader
+    // has reaped is no longer named, so no other process can be hit.
+    bool done = false;
     {
         std::unique_lock lock(mutex_);
-        if (!changed_.wait_for(lock, std::chrono::seconds(5), [&] { return readerDone_; }))
-            ::kill(helper, SIGKILL);
+        done = changed_.wait_for(lock, std::chrono::seconds(5), [&] { return readerDone_; });
+    }
+    if (!done) {
+        std::lock_guard write(writeMutex_);
+        if (connection_.pid > 0) ::kill(connection_.pid, SIGKILL);
     }
     reader_.join();
     watcher_.join();
@@ -245,24 +248,23 @@ void RenderPool::ReadReports() {
 }
 
 bool RenderPool::Restart(int fromHelper) {
-    Connection old;
-    {
-        std::lock_guard write(writeMutex_);
-        old = connection_;
-        connection_.toHelper = -1;
-    }
+    ::close(fromHelper);
     bool ending = false;
     {
-        std::lock_guard lock(mutex_);
-        ending = ending_;
+        // Its reports ended: the helper has gone or is going (its input closed, it stops
+        // its files first). Reaped under the lock, so that no one signals its pid after
+        // the system may have given it out again.
+        std::lock_guard write(writeMutex_);
+        const Connection old = std::exchange(connection_, Connection{});
+        {
+            std::lock_guard lock(mutex_);
+            ending = ending_;
+        }
+        if (old.toHelper >= 0) ::close(old.toHelper);
+        if (!ending) ::kill(old.pid, SIGKILL);
+        int status = 0;
+        ::waitpid(old.pid, &status, 0);
     }
-    if (old.toHelper >= 0) ::close(old.toHelper);
-    ::close(fromHelper);
-    int status = 0;
-    // Its reports ended: the helper has gone or is going (its input closed, it stops its
-    // files first). Not reaped yet, it is still this pool's own process.
-    if (!ending) ::kill(old.pid, SIGKILL);
-    ::waitpid(old.pid, &status, 0);
     if (ending) return false;
 
     // A helper that dies again and again (it cannot start its work, say) is not

@@ -53,7 +53,7 @@ class RenderPool {
     RenderPool& operator=(const RenderPool&) = delete;
 
     int Slots() const { return slots_; }
-    // The helper now running (a new one replaces one that died).
+    // The helper now running (a new one replaces one that died); 0 while there is none.
     pid_t HelperPid();
 
     // Hands one file over, first waiting while every slot is busy. `stillWanted` is

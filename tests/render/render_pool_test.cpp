@@ -113,7 +113,8 @@ TEST(RenderPool, AFileWhoseHelperDiesIsMadeOnceMoreThenFails) {
         const pid_t helper = pool->HelperPid();
         while (testing::ChildrenOf(helper).empty()) std::this_thread::sleep_for(1ms);
         ::kill(helper, SIGKILL);
-        while (pool->HelperPid() == helper) std::this_thread::sleep_for(1ms);
+        while (pool->HelperPid() == helper || pool->HelperPid() == 0)
+            std::this_thread::sleep_for(1ms);
     };
     auto once = Render(*pool, u"slow once", dir.Path() / "once.wav");
     killHelperUnderIt();
