@@ -21,6 +21,9 @@ install(FILES ${CMAKE_BINARY_DIR}/Sonoleaf_Help.chm DESTINATION ${SONOLEAF_INSTA
 # Exec=sonoleaf: the program is found on PATH wherever the prefix put it.
 install(FILES ${CMAKE_SOURCE_DIR}/resources/sonoleaf.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# Software centres list the program by its AppStream metainfo, beside the entry.
+install(FILES ${CMAKE_SOURCE_DIR}/resources/sonoleaf.metainfo.xml
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo RENAME io.github.sonoleaf.Sonoleaf.metainfo.xml)
 # Only the sizes the hicolor theme indexes; the others (20, 40) would lie unread.
 foreach(size 16 24 32 48 64 96 128)
   install(FILES ${CMAKE_SOURCE_DIR}/resources/art/icon_128_${size}.png

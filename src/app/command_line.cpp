@@ -11,7 +11,10 @@ CommandLineInfo ParseCommandLine(const QStringList& arguments) {
             if (i + 1 < arguments.size()) info.screenshotDir = arguments[++i];
             continue;
         }
-        if (argument.size() < 2 || (argument[0] != u'/' && argument[0] != u'-')) continue;
+        if (argument.size() < 2 || (argument[0] != u'/' && argument[0] != u'-')) {
+            if (info.openPath.isEmpty()) info.openPath = argument;
+            continue;
+        }
         const QString name = argument.mid(1);
         const auto is = [&name](const char* word) {
             return name.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
@@ -24,6 +27,8 @@ CommandLineInfo ParseCommandLine(const QStringList& arguments) {
             info.shellCommand = CommandLineInfo::ShellCommand::Register;
         } else if (is("Unregister") || is("UnregServer")) {
             info.shellCommand = CommandLineInfo::ShellCommand::Unregister;
+        } else if (argument[0] == u'/' && info.openPath.isEmpty()) {
+            info.openPath = argument;  // an absolute path, as a file manager gives it
         }
     }
     return info;

@@ -1,6 +1,7 @@
 #pragma once
 // The command-line switches the application acts on. A switch starts with "/" or "-"
-// and is matched in any letter case; everything else is ignored.
+// and is matched in any letter case; the first other argument names a file to open (a
+// path may start with "/" too); everything else is ignored.
 
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,8 @@ struct CommandLineInfo {
     // "--screenshots DIR": pictures of the windows into DIR, then exit.
     QString screenshotDir;
     bool takeScreenshots = false;
+    // The first argument that is no switch: a file to open in the window ("Open With").
+    QString openPath;
 };
 
 // `arguments` without the program name.

@@ -84,10 +84,11 @@ QString DesktopEntryText(const QString& executable) {
                "Name=Sonoleaf\n"
                "GenericName=Audiobook Maker\n"
                "Comment=Convert PDFs to text, speak text and make audio files and audiobooks\n"
-               "Exec=%1\n"
+               "Exec=%1 %f\n"
                "Icon=sonoleaf\n"
                "Terminal=false\n"
                "Categories=AudioVideo;Audio;Utility;Accessibility;\n"
+               "MimeType=application/epub+zip;application/pdf;text/plain;\n"
                "Keywords=text to speech;TTS;PDF;audiobook;MP3;WAV;\n"
                "StartupWMClass=sonoleaf\n")
         .arg(QuotedExec(executable));

@@ -74,6 +74,7 @@ int CSonoleafApp::InitInstance(int argc, char** argv) {
         CSonoleafDlg window(speech_service::CreateSystemSpeechService());
         // Lists render on every core the program may use, in helper processes.
         window.speechEngine->EnableRenderHelpers(process::UsableCores());
+        if (!commandLine.openPath.isEmpty()) window.OpenFile(commandLine.openPath);
         window.exec();
         // The window has stopped speech and joined its jobs when it closed.
     }

@@ -3,11 +3,16 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QDropEvent>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPainter>
+#include <QUrl>
 #include <array>
 #include <utility>
 
@@ -147,6 +152,9 @@ CSonoleafDlg::CSonoleafDlg(std::shared_ptr<speech_service::SpeechService> servic
         }
     }
     OnInitDialog();
+    setAcceptDrops(true);
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
 }
 
 CSonoleafDlg::~CSonoleafDlg() {
@@ -386,6 +394,43 @@ void CSonoleafDlg::ShutDown() {
     voiceSetting.reset();
     speechEngine.reset();
     shutDownDone_ = true;
+}
+
+namespace {
+
+// The first local file a drag carries, if any.
+QString DraggedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) return url.toLocalFile();
+    return {};
+}
+
+}  // namespace
+
+bool CSonoleafDlg::OpenFile(const QString& path) {
+    const QFileInfo file(path);
+    if (!file.isFile()) return false;
+    const QString suffix = file.suffix().toLower();
+    const bool book = suffix == QStringLiteral("pdf") || suffix == QStringLiteral("epub");
+    QLineEdit* field = book ? pdfSourceBrowse.data() : textSourceBrowse.data();
+    if (field == nullptr) return false;
+    field->setText(QDir::toNativeSeparators(file.absoluteFilePath()));
+    return true;
+}
+
+bool CSonoleafDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+        event->type() == QEvent::Drop) {
+        auto* drag = static_cast<QDropEvent*>(event);
+        const QString file = DraggedFile(drag->mimeData());
+        if (!file.isEmpty()) {
+            drag->acceptProposedAction();
+            if (event->type() == QEvent::Drop) OpenFile(file);
+            return true;
+        }
+    }
+    return dialogs::TemplateDialog::eventFilter(watched, event);
 }
 
 }  // namespace sonoleaf

@@ -76,6 +76,11 @@ class CSonoleafDlg : public dialogs::TemplateDialog, public SpeechJobHost {
 
     JobRunner& Jobs() { return jobRunner; }
 
+    // A file given to the program ("Open With") or dropped onto the window: a book
+    // goes where Convert PDF to Text takes it, any other file where the audio jobs take
+    // their text. False, and nothing changed, when it names no file.
+    bool OpenFile(const QString& path);
+
     // Members as the jobs and the window's handlers know them.
     QIcon appIcon;
     QPointer<dialogs::MultiLineEdit> typedTextEdit;
@@ -102,6 +107,8 @@ class CSonoleafDlg : public dialogs::TemplateDialog, public SpeechJobHost {
 
   protected:
     void done(int result) override;
+    // Files dragged over any control land on the window, not as text in a field.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 

@@ -59,5 +59,13 @@ TEST(ParseCommandLine, ScreenshotOption) {
     EXPECT_TRUE(bare.screenshotDir.isEmpty());
 }
 
+// "Open With" gives the file's path: the first argument that is no switch.
+TEST(ParseCommandLine, FirstOtherArgumentIsTheFileToOpen) {
+    EXPECT_EQ(ParseCommandLine({"/Embedding", "/home/a/b c.pdf", "notes.txt"}).openPath,
+              QStringLiteral("/home/a/b c.pdf"));
+    EXPECT_EQ(ParseCommandLine({"-register", "notes.txt"}).openPath, QStringLiteral("notes.txt"));
+    EXPECT_TRUE(ParseCommandLine({"/Register", "-x"}).openPath.isEmpty());
+}
+
 }  // namespace
 }  // namespace sonoleaf

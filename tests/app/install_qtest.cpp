@@ -97,6 +97,7 @@ class InstallTest : public QObject {
                           "libexec/sonoleaf/sonoleaf-pdf-outline",
                           "share/sonoleaf/Sonoleaf_Help.chm",
                           "share/applications/sonoleaf.desktop",
+                          "share/metainfo/io.github.sonoleaf.Sonoleaf.metainfo.xml",
                           "share/man/man1/sonoleaf.1",
                           "share/man/man1/sonoleaf-cli.1",
                           "share/doc/sonoleaf/COPYING",
@@ -135,6 +136,18 @@ class InstallTest : public QObject {
         const QByteArray entry =
             Read(QDir(prefix_).filePath(QStringLiteral("share/applications/sonoleaf.desktop")));
         QCOMPARE(QString::fromUtf8(entry), sonoleaf::DesktopEntryText(QStringLiteral("sonoleaf")));
+    }
+
+    // Software centres list the program: its metainfo validates and names the entry.
+    void metainfoValidates() {
+        const QString path = QDir(prefix_).filePath(
+            QStringLiteral("share/metainfo/io.github.sonoleaf.Sonoleaf.metainfo.xml"));
+        QVERIFY(Read(path).contains("<launchable type=\"desktop-id\">sonoleaf.desktop<"));
+        const QString validator = QStandardPaths::findExecutable(QStringLiteral("appstreamcli"));
+        if (validator.isEmpty()) QSKIP("appstreamcli is not installed");
+        const Outcome outcome =
+            Run(validator, {QStringLiteral("validate"), QStringLiteral("--no-net"), path});
+        QVERIFY2(outcome.exitCode == 0, outcome.output.constData());
     }
 
     void desktopEntryValidates() {

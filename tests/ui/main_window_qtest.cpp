@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -13,9 +14,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include "platform/dialogs/browse_edit.h"
 #include "platform/dialogs/multi_line_edit.h"
@@ -476,6 +479,43 @@ class MainWindowTest : public GuiTestBase {
         QVERIFY(OpenMessageBoxes().isEmpty());
         QCOMPARE(w.Jobs().Running(), 0);
         QVERIFY(w.isVisible());
+    }
+
+    // A file given to the program ("Open With") or dropped onto any part of the window
+    // lands in the field that takes it; a path that names no file changes nothing.
+    void openedAndDroppedFilesLandInTheirFields() {
+        CSonoleafDlg& w = OpenWindow();
+        QTemporaryDir dir;
+        const auto make = [&](const char* name) {
+            const QString path = dir.filePath(QString::fromLatin1(name));
+            QFile file(path);
+            file.open(QIODevice::WriteOnly);
+            return path;
+        };
+        const QString book = make("guide.EPUB");
+        const QString pdf = make("manual.pdf");
+        const QString text = make("notes.txt");
+        QVERIFY(w.OpenFile(book));
+        QCOMPARE(w.pdfSourceBrowse->text(), book);
+        QVERIFY(w.OpenFile(text));
+        QCOMPARE(w.textSourceBrowse->text(), text);
+        QVERIFY(!w.OpenFile(dir.filePath(QStringLiteral("missing.pdf"))));
+        QCOMPARE(w.pdfSourceBrowse->text(), book);
+
+        // Dropped onto the window, and onto a field that would take text.
+        for (QWidget* target :
+             {static_cast<QWidget*>(&w), static_cast<QWidget*>(w.audioFolderBrowse.data())}) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(pdf)});
+            QDragEnterEvent enter({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent drop({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &drop);
+            QCOMPARE(w.pdfSourceBrowse->text(), pdf);
+            QVERIFY(w.audioFolderBrowse->text().isEmpty());
+            w.pdfSourceBrowse->clear();
+        }
     }
 };
 
