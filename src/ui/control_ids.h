@@ -40,6 +40,7 @@ inline constexpr int kVolumeTrackbar = 1031;
 inline constexpr int kSpeedTrackbar = 1032;
 inline constexpr int kVoiceNameCombo = 1044;
 inline constexpr int kPronunciationsButton = 1045;
+inline constexpr int kListenButton = 1047;
 
 // System commands (the context menu stands in for the system menu).
 inline constexpr unsigned kIdmAboutBox = 0x0010;

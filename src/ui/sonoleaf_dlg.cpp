@@ -191,7 +191,8 @@ void CSonoleafDlg::OnInitDialog() {
     update();
 
     voiceSetting = std::make_unique<VoiceSetting>(
-        [engine = speechEngine.get()] { return ListVoices(engine->Service()); });
+        [engine = speechEngine.get()] { return ListVoices(engine->Service()); },
+        speechEngine.get());
 
     for (Job job : {Job::VoiceSetting, Job::PdfToText, Job::SpeakNow, Job::MakeAudio,
                     Job::SpeakFile, Job::FileToAudio, Job::LengthList, Job::TitleList}) {

@@ -112,6 +112,9 @@ const DialogTemplate& VoiceSettingTemplate() {
             {kNoId, ControlKind::Static, "Set Speed", 190, 88, 34, 8, kNoStyle, kSpeedTrackbar},
             {kSubtitlesCheck, ControlKind::CheckBox, "Write subtitles (.srt)", 100, 157, 90, 10,
              kTabStop},
+            // In the free space between the two sliders; last, so that the tab order of
+            // the controls before it stays as it was.
+            {kListenButton, ControlKind::PushButton, "Listen", 117, 111, 50, 14, kTabStop},
         },
     };
     return settings;

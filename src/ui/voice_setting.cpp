@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QHideEvent>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -14,6 +16,7 @@
 #include "platform/dialogs/message_box.h"
 #include "platform/text/pronunciations.h"
 #include "platform/text/text_convert.h"
+#include "speech/voice_sample.h"
 #include "ui/art.h"
 #include "ui/control_ids.h"
 #include "ui/templates.h"
@@ -22,6 +25,7 @@
 namespace sonoleaf {
 
 using ui::kFemaleRadio;
+using ui::kListenButton;
 using ui::kM4bRadio;
 using ui::kMaleRadio;
 using ui::kMp3Radio;
@@ -35,10 +39,11 @@ using ui::kWavRadio;
 namespace {
 
 using Handler = void (VoiceSetting::*)();
-const std::array<std::pair<int, Handler>, 3> kMessageMap{{
+const std::array<std::pair<int, Handler>, 4> kMessageMap{{
     {dialogs::kIdOk, &VoiceSetting::OnOK},
     {dialogs::kIdCancel, &VoiceSetting::OnCancel},
     {kPronunciationsButton, &VoiceSetting::OnPronunciations},
+    {kListenButton, &VoiceSetting::OnListen},
 }};
 
 constexpr char kByGender[] = "By gender (as chosen above)";
@@ -49,9 +54,14 @@ std::int32_t GenderOf(const VoiceEntry& voice) {
 
 }  // namespace
 
-VoiceSetting::VoiceSetting(std::function<std::vector<VoiceEntry>()> voices)
+VoiceSetting::VoiceSetting(std::function<std::vector<VoiceEntry>()> voices, SpeechEngine* engine)
     : TemplateDialog(ui::VoiceSettingTemplate(), ui::IconFor), listVoices_(std::move(voices)) {
     setWindowIcon(ui::IconFor(ui::kAppIcon));
+    if (engine != nullptr) sample_ = std::make_unique<VoiceSample>(*engine);
+    if (auto* listen = ControlAs<QPushButton>(kListenButton)) {
+        listen->setAccessibleDescription(
+            QStringLiteral("Speaks a sample sentence with the voice, volume and speed chosen"));
+    }
     voiceName.Store(ui::SavedVoiceName());
     for (const auto& [id, handler] : kMessageMap) {
         if (auto* button = ControlAs<QAbstractButton>(id)) {
@@ -142,6 +152,22 @@ void VoiceSetting::OnOK() {
     voiceName.Store(voice != nullptr ? voice->name : std::u16string());
     ui::SaveVoiceName(voiceName.Load());
     TemplateDialog::OnOK();
+}
+
+VoiceSetting::~VoiceSetting() = default;
+
+void VoiceSetting::OnListen() {
+    if (!sample_ || !volumeTrackbar || !speedTrackbar || !maleButton) return;
+    const VoiceEntry* voice = PickedVoice();
+    sample_->Speak({.volume = volumeTrackbar->value(),
+                    .speed = speedTrackbar->value(),
+                    .gender = maleButton->isChecked() ? Male : Female,
+                    .voiceName = voice != nullptr ? voice->name : std::u16string()});
+}
+
+void VoiceSetting::hideEvent(QHideEvent* event) {
+    if (sample_) sample_->Stop();
+    TemplateDialog::hideEvent(event);
 }
 
 void VoiceSetting::OnPronunciations() {

@@ -393,6 +393,36 @@ TEST_F(CliTest, PronunciationRulesRespellWhatTheVoicesSay) {
     EXPECT_EQ(Bytes(book.string() + ".txt"), "Sonoleaf\nAt 3km.\nDay\n");
 }
 
+// Addresses and year ranges are read as words, with no pronunciation list at all: the
+// file is, byte for byte, that of the words written out; its name and its title tag
+// keep the text as written.
+TEST_F(CliTest, AddressesAndYearRangesAreReadAsWords) {
+    const std::string stem = "See www.example.com from 1949 to 1976";
+    const std::string none = Write("none.txt", "").string();
+    const auto made = [&](const std::string& name, const std::string& words,
+                          const std::string& format) {
+        Folder(name + "-in");
+        const fs::path source = Write(name + "-in/" + stem + ".txt", words);
+        const fs::path folder = Folder(name);
+        const CliResult result = RunCli({"render", "--format", format, "--pronunciations", none,
+                                         source.string(), folder.string()});
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out.find("dot com"), std::string::npos) << result.out;
+        return folder;
+    };
+    const std::string written =
+        "Write to mail@example.org or see https://www.example.com/page, from 1949 to 1976.";
+    const std::string words =
+        "Write to an e-mail address at example dot org or see a link to example dot com, "
+        "from nineteen forty nine to nineteen seventy six.";
+    const auto asWritten = FilesIn(made("written", written, "wav"));
+    ASSERT_EQ(asWritten.size(), 1u);
+    EXPECT_EQ(asWritten.begin()->first, stem + ".wav");
+    EXPECT_EQ(Difference(asWritten, FilesIn(made("words", words, "wav"))), "");
+    const fs::path mp3 = made("tagged", written, "mp3") / (stem + ".mp3");
+    EXPECT_EQ(ReadId3Texts(mp3)["TIT2"], stem);
+}
+
 struct SignalCase {
     int signal;
     int status;

@@ -100,6 +100,8 @@ inline const std::vector<ExpectedControl>& VoiceSettingControls() {
         {-1, Kind::Static, "Set Speed", 190, 88, 34, 8, "Set Speed"},
         {1046, Kind::CheckBox, "Write subtitles (.srt)", 100, 157, 90, 10,
          "Write subtitles (.srt)"},
+        // Between the sliders, last in the tab order.
+        {1047, Kind::Button, "Listen", 117, 111, 50, 14, "Listen"},
     };
     return controls;
 }

@@ -1,14 +1,19 @@
-// The voice settings dialog: template 130, the profile's defaults, OK and Cancel, and
-// its opening by the "Voice Setting" job from a worker thread without blocking the
-// main window.
+// The voice settings dialog: template 130, the profile's defaults, OK and Cancel, its
+// opening by the "Voice Setting" job from a worker thread without blocking the main
+// window, and its Listen button's sample.
 
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTest>
 
+#include "speech/speech_engine.h"
+#include "speech/voice_list.h"
 #include "support/gui_test_base.h"
+#include "ui/control_ids.h"
 #include "ui/sonoleaf_dlg.h"
 #include "ui/template_checks.h"
 #include "ui/voice_setting.h"
@@ -189,6 +194,117 @@ class VoiceSettingTest : public GuiTestBase {
         PressKey(*speed, Qt::Key_Return);
         QVERIFY(!dialog.isVisible());
         QCOMPARE(ProfileOf(dialog), QStringLiteral("100 -10 1 1"));
+    }
+
+    // --- Listen ---------------------------------------------------------------------
+
+    // In free space: inside the dialog, over no other control, named, and reached by
+    // Tab after the subtitles check.
+    void listenButtonPlacedAndReachable() {
+        VoiceSetting dialog;
+        dialog.Open();
+        auto* listen = FindControlAs<QPushButton>(dialog, ui::kListenButton);
+        QVERIFY(listen != nullptr);
+        QCOMPARE(listen->accessibleName(), QStringLiteral("Listen"));
+        QVERIFY(dialog.rect().contains(listen->geometry()));
+        for (QWidget* other : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (other == listen || !other->isVisible()) continue;
+            QVERIFY2(!other->geometry().intersects(listen->geometry()),
+                     qPrintable(other->objectName() + " " + TextOf(*other)));
+        }
+        QVERIFY(listen->focusPolicy() & Qt::TabFocus);
+        QWidget* next = FindControl(dialog, ui::kSubtitlesCheck);
+        do {
+            next = next->nextInFocusChain();
+        } while (!(next->focusPolicy() & Qt::TabFocus));
+        QCOMPARE(next, listen);
+    }
+
+    void listenSpeaksWithTheControls_data() {
+        QTest::addColumn<int>("volume");
+        QTest::addColumn<int>("speed");
+        QTest::addColumn<bool>("female");
+        QTest::addColumn<QString>("byName");  // the voice picked in the list, if any
+        QTest::addColumn<QString>("token");
+        QTest::newRow("male by gender") << 35 << 4 << false << ""
+                                        << "Recorded Male";
+        QTest::newRow("female by gender") << 100 << -10 << true << ""
+                                          << "Recorded Female";
+        QTest::newRow("female by name") << 0 << 10 << false << "Recorded Female"
+                                        << "Recorded Female";
+    }
+    void listenSpeaksWithTheControls() {
+        QFETCH(int, volume);
+        QFETCH(int, speed);
+        QFETCH(bool, female);
+        QFETCH(QString, byName);
+        QFETCH(QString, token);
+        SpeechEngine engine(speech);
+        VoiceSetting dialog([this] { return ListVoices(*speech); }, &engine);
+        dialog.Open();
+        SetControls(dialog, {volume, speed, female, true});
+        if (!byName.isEmpty()) {
+            auto* combo = FindControlAs<QComboBox>(dialog, ui::kVoiceNameCombo);
+            combo->setCurrentIndex(combo->findText(byName, Qt::MatchStartsWith));
+        }
+        Click(*FindControl(dialog, ui::kListenButton));
+        QVERIFY(WaitUntil([&] { return speech->Speaks().size() == 1; }));
+        const RecordingSpeechService::SpeakRecord spoken = speech->Speaks().front();
+        QCOMPARE(QString::fromStdU16String(spoken.text),
+                 QStringLiteral("This is how your books will sound."));
+        QCOMPARE(static_cast<int>(spoken.volume), volume);
+        QCOMPARE(spoken.rate, speed);
+        QCOMPARE(QString::fromStdU16String(spoken.tokenName), token);
+        QVERIFY(!spoken.toFile);
+        // Heard, not taken: the profile is as it was, the dialog still open.
+        QCOMPARE(ProfileOf(dialog), QStringLiteral("80 -2 1 1"));
+        QVERIFY(dialog.isVisible());
+    }
+
+    // A click while the sample is spoken stops it and starts over with the controls as
+    // they are now; however the dialog goes, the sample stops with it.
+    void listenAgainStartsOverAndClosingStops_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Cancel button") << "cancel";
+        QTest::newRow("OK button") << "ok";
+        QTest::newRow("close box") << "close";
+    }
+    void listenAgainStartsOverAndClosingStops() {
+        QFETCH(QString, how);
+        speech->SetSpeakBlocks(true);
+        SpeechEngine engine(speech);
+        VoiceSetting dialog({}, &engine);
+        dialog.Open();
+        QWidget& listen = *FindControl(dialog, ui::kListenButton);
+        Click(listen);
+        QVERIFY(WaitForBlockedSpeaks(1));
+        FindControlAs<QSlider>(dialog, ui::kVolumeTrackbar)->setValue(20);
+        Click(listen);
+        QVERIFY(WaitUntil([&] { return speech->Speaks().size() == 2; }));
+        QVERIFY(WaitForBlockedSpeaks(1));
+        QCOMPARE(speech->CallCount("Pause"), 1);
+        QCOMPARE(static_cast<int>(speech->Speaks()[1].volume), 20);
+        if (how == "close") {
+            dialog.close();
+        } else {
+            Click(*FindControl(dialog, how == "ok" ? 1 : 2));
+        }
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(WaitUntil([&] { return speech->BlockedSpeaks() == 0; }));
+        QCOMPARE(speech->CallCount("Pause"), 2);
+        QCOMPARE(speech->Speaks().size(), std::size_t{2});
+    }
+
+    // The window's own dialog speaks through the window's speech service.
+    void listenThroughTheWindowsDialog() {
+        CSonoleafDlg& w = OpenWindow();
+        Click(*FindControl(w, ui::kVoiceSettingButton));
+        QVERIFY(WaitUntil([&] { return w.voiceSetting->isVisible(); }));
+        Click(*FindControl(*w.voiceSetting, ui::kListenButton));
+        QVERIFY(WaitUntil([&] { return speech->Speaks().size() == 1; }));
+        QCOMPARE(speech->Speaks().front().volume, std::uint16_t{80});
+        Click(*FindControl(*w.voiceSetting, 2));
+        QVERIFY(WaitForFlag(w.voiceSettingBusy, 0));
     }
 
     // --- Through the window's "Voice Setting" button ----------------------------------

@@ -15,6 +15,7 @@
 #include "platform/text/byte_text.h"
 #include "platform/text/markup_scan.h"
 #include "platform/text/progress.h"
+#include "platform/text/reading_rules.h"
 #include "platform/text/subtitles.h"
 #include "platform/text/text_convert.h"
 
@@ -299,8 +300,10 @@ HResult SystemVoice::ProduceHere(const std::string& text, bool ssml, const Engin
     TextPiece piece;
     while (!stop_.load() && pieces.Next(piece)) {
         SynthesisRequest request;
-        const std::string spoken = queue.rules ? queue.rules->Apply(piece.text) : std::string();
-        request.text = queue.rules ? std::string_view(spoken) : std::string_view(piece.text);
+        // The user's rules first, so that theirs win over the program's own.
+        const std::string spoken =
+            text::ApplyReadingRules(queue.rules ? queue.rules->Apply(piece.text) : piece.text);
+        request.text = spoken;
         request.ssml = ssml;
         request.endsSentence = piece.endsSentence;
         request.voiceId = token.VoiceId();
@@ -349,8 +352,8 @@ HResult SystemVoice::ProduceInSegments(const std::string& text, const EngineVoic
                 bytes += piece.text.size();
                 end = piece.end;
                 if (queue.notes) texts.push_back(piece.text);
-                std::string spoken =
-                    queue.rules ? queue.rules->Apply(piece.text) : std::move(piece.text);
+                std::string spoken = text::ApplyReadingRules(
+                    queue.rules ? queue.rules->Apply(piece.text) : piece.text);
                 work.pieces.push_back({std::move(spoken), piece.endsSentence});
             }
             if (work.pieces.empty()) break;
