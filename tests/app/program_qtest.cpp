@@ -110,7 +110,7 @@ class ProgramTest : public QObject {
         QVERIFY(entry.contains(QStringLiteral("\nName=Sonoleaf\n")));
         QVERIFY(entry.contains(QStringLiteral("\nIcon=sonoleaf\n")));
         QVERIFY(entry.contains(QStringLiteral("\nExec=") + QFileInfo(Binary()).canonicalFilePath() +
-                               "\n"));
+                               " %f\n"));
 
         for (int size : kIconSizes) {
             const QImage icon(
