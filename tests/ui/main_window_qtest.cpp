@@ -486,18 +486,12 @@ class MainWindowTest : public GuiTestBase {
     void openedAndDroppedFilesLandInTheirFields() {
         CSonoleafDlg& w = OpenWindow();
         QTemporaryDir dir;
-        const auto make = [&](const char* name) {
-            const QString path = dir.filePath(QString::fromLatin1(name));
-            QFile file(path);
-            file.open(QIODevice::WriteOnly);
-            return path;
-        };
-        const QString book = make("guide.EPUB");
-        const QString pdf = make("manual.pdf");
-        const QString text = make("notes.txt");
-        QVERIFY(w.OpenFile(book));
+        const QString book = dir.filePath(QStringLiteral("guide.EPUB"));
+        const QString pdf = dir.filePath(QStringLiteral("manual.pdf"));
+        const QString text = dir.filePath(QStringLiteral("notes.txt"));
+        for (const QString& path : {book, pdf, text}) QFile(path).open(QIODevice::WriteOnly);
+        QVERIFY(w.OpenFile(book) && w.OpenFile(text));
         QCOMPARE(w.pdfSourceBrowse->text(), book);
-        QVERIFY(w.OpenFile(text));
         QCOMPARE(w.textSourceBrowse->text(), text);
         QVERIFY(!w.OpenFile(dir.filePath(QStringLiteral("missing.pdf"))));
         QCOMPARE(w.pdfSourceBrowse->text(), book);

@@ -4,8 +4,6 @@
 
 #include <string>
 
-#include "platform/text/pronunciations.h"
-
 namespace sonoleaf::text {
 namespace {
 
@@ -48,6 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "in nineteen ninety to nineteen ninety five"},
         ReadingCase{"since 1900 \xE2\x80\x94 2005", "since nineteen hundred to two thousand five"},
         ReadingCase{"by 1905 until 2010", "by nineteen oh five until twenty ten"},
+        ReadingCase{"from 1000 to 2009", "from one thousand to two thousand nine"},
+        ReadingCase{"in 2024-2100", "in twenty twenty four to twenty one hundred"},
         ReadingCase{"Until\xC2\xA0"
                     "1999 and 2000",
                     "Until\xC2\xA0nineteen ninety nine and two thousand"}));
@@ -69,36 +69,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadingCase{"<audio src=\"http://example.com/a.wav\"/>",
                                   "<audio src=\"http://example.com/a.wav\"/>"},
                       ReadingCase{"caf\xC3\xA9 \xFF\xFE bytes", "caf\xC3\xA9 \xFF\xFE bytes"}));
-
-struct YearCase {
-    int year;
-    const char* words;
-};
-
-class YearWords : public ::testing::TestWithParam<YearCase> {};
-
-TEST_P(YearWords, AsSaid) {
-    EXPECT_EQ(YearInWords(GetParam().year), GetParam().words);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Years, YearWords,
-    ::testing::Values(YearCase{1949, "nineteen forty nine"}, YearCase{1976, "nineteen seventy six"},
-                      YearCase{1905, "nineteen oh five"}, YearCase{1900, "nineteen hundred"},
-                      YearCase{1000, "one thousand"}, YearCase{1010, "ten ten"},
-                      YearCase{2000, "two thousand"}, YearCase{2009, "two thousand nine"},
-                      YearCase{2024, "twenty twenty four"}, YearCase{2100, "twenty one hundred"}));
-
-// The user's list comes first: a rule of theirs that respells an address wins.
-TEST(ReadingRulesAfterUserRules, UserRuleWins) {
-    std::vector<RuleProblem> problems;
-    const Pronunciations rules =
-        Pronunciations::Parse("/https?:\\/\\/\\S+/ = our site\n", problems);
-    ASSERT_TRUE(problems.empty());
-    const std::string written = "Visit https://example.com/a or www.example.org.";
-    EXPECT_EQ(ApplyReadingRules(rules.Apply(written)),
-              "Visit our site or a link to example dot org.");
-}
 
 }  // namespace
 }  // namespace sonoleaf::text
