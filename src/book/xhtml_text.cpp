@@ -9,7 +9,9 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "book/text_lines.h"
 
@@ -271,64 +273,94 @@ class TextCollector {
         return std::move(document_);
     }
 
-    void Walk(const xmlNode* parent, int depth) {
-        if (depth > kMaxTextDepth) {
-            problem_ = "nests its elements deeper than " + std::to_string(kMaxTextDepth);
-            return;
-        }
-        for (const xmlNode* node = parent->children; node && problem_.empty(); node = node->next) {
+    // Depth first on a stack of its own, not the machine's: a hostile document's depth
+    // reaches only the bound, whatever the thread's stack (and a sanitizer's frames).
+    void Walk(const xmlNode* root, int depth) {
+        std::vector<Open> open{{root->children, depth}};
+        while (!open.empty() && problem_.empty()) {
+            const xmlNode* node = open.back().next;
+            if (node == nullptr) {
+                Close(open.back());
+                open.pop_back();
+                continue;
+            }
+            open.back().next = node->next;
+            std::optional<Open> inner;
             if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
                 if (node->content != nullptr) AddText(reinterpret_cast<const char*>(node->content));
             } else if (node->type == XML_ELEMENT_NODE) {
-                VisitElement(node, depth);
+                inner = OpenElement(node, open.back().depth + 1);
             } else if (node->type == XML_ENTITY_REF_NODE) {
-                VisitEntity(node, depth);
+                inner = OpenEntity(node, open.back().depth + 1);
             }
+            if (!inner) continue;
+            if (inner->depth > kMaxTextDepth) {
+                problem_ = "nests its elements deeper than " + std::to_string(kMaxTextDepth);
+                return;
+            }
+            open.push_back(*inner);
         }
     }
 
   private:
+    // An element or entity whose children are being walked, and what its end takes.
+    struct Open {
+        const xmlNode* next;  // the next child to visit
+        int depth;
+        bool heading = false;
+        bool styled = false;
+        bool cell = false;
+        bool block = false;
+        bool entity = false;
+    };
+
     // An XML document's own entity, read where it is referred to. Its content was parsed
     // within libxml2's bounds once; what it expands to here is bounded too, so that
     // nested references cannot multiply it without end.
-    void VisitEntity(const xmlNode* node, int depth) {
+    std::optional<Open> OpenEntity(const xmlNode* node, int depth) {
         const auto* entity = reinterpret_cast<const xmlEntity*>(node->children);
-        if (entity == nullptr || entity->etype != XML_INTERNAL_GENERAL_ENTITY) return;
+        if (entity == nullptr || entity->etype != XML_INTERNAL_GENERAL_ENTITY) return std::nullopt;
         if (++entityReferences_ > kMaxEntityReferences) {
             problem_ = "defines entities that expand too far";
-            return;
+            return std::nullopt;
         }
         ++entityDepth_;
         // (An entity's declaration holds its content as a node holds its children.)
-        Walk(reinterpret_cast<const xmlNode*>(entity), depth + 1);
-        --entityDepth_;
+        Open entered{entity->children, depth};
+        entered.entity = true;
+        return entered;
     }
 
-    void VisitElement(const xmlNode* node, int depth) {
+    std::optional<Open> OpenElement(const xmlNode* node, int depth) {
         const std::string_view name = NameOf(node);
         if (name == "br") {
             LineBreak();
-            return;
+            return std::nullopt;
         }
-        const bool block = IsBlock(name);
-        if (block) EndBlock();
+        Open element{node->children, depth};
+        element.block = IsBlock(name);
+        if (element.block) EndBlock();
         const Attributes attributes = AttributesOf(node);
         if (!attributes.id.empty())
             document_.anchors.emplace(attributes.id, document_.blocks.size());
         if (IsSkipped(name) || IsNote(attributes) || IsPageBreak(attributes) ||
             IsNoteReference(node, name, attributes))
-            return;
-        const bool cell = name == "td" || name == "th";
-        const bool heading = IsHeading(name);
-        const bool styled = !heading && IsStyledAsHeading(attributes);
-        if (cell) pendingSpace_ = true;
-        if (heading) ++headingDepth_;
-        if (styled) ++styledDepth_;
-        Walk(node, depth + 1);
-        if (heading) --headingDepth_;
-        if (styled) --styledDepth_;
-        if (cell) pendingSpace_ = true;
-        if (block) EndBlock();
+            return std::nullopt;
+        element.cell = name == "td" || name == "th";
+        element.heading = IsHeading(name);
+        element.styled = !element.heading && IsStyledAsHeading(attributes);
+        if (element.cell) pendingSpace_ = true;
+        if (element.heading) ++headingDepth_;
+        if (element.styled) ++styledDepth_;
+        return element;
+    }
+
+    void Close(const Open& open) {
+        if (open.heading) --headingDepth_;
+        if (open.styled) --styledDepth_;
+        if (open.cell) pendingSpace_ = true;
+        if (open.block) EndBlock();
+        if (open.entity) --entityDepth_;
     }
 
     void AddText(std::string_view text) {
