@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 
 #include "platform/text/markup_scan.h"
@@ -252,13 +253,18 @@ std::size_t DashLength(std::string_view s, std::size_t pos) {
     return 0;
 }
 
+// The length of the one of `words` that stands at `pos`, in any letter case; 0: none.
+std::size_t WordAt(std::string_view s, std::size_t pos,
+                   std::initializer_list<std::string_view> words) {
+    for (const std::string_view word : words)
+        if (StartsWithNoCase(s, pos, word)) return word.size();
+    return 0;
+}
+
 // "from 1949 to 1976", "in 1990-1995": the word and its blank as written, then the
 // years in words.
 std::optional<Match> YearRangeAt(std::string_view s, std::size_t pos) {
-    std::size_t word = 0;
-    for (const std::string_view lead : {"from", "in", "since", "until", "by"}) {
-        if (StartsWithNoCase(s, pos, lead)) word = lead.size();
-    }
+    const std::size_t word = WordAt(s, pos, {"from", "in", "since", "until", "by"});
     if (word == 0) return std::nullopt;
     const std::size_t blank = BlankLength(s, pos + word);
     if (blank == 0) return std::nullopt;
@@ -275,10 +281,7 @@ std::optional<Match> YearRangeAt(std::string_view s, std::size_t pos) {
     } else {
         const std::size_t joinStart = first + 4;
         if (at == joinStart) return std::nullopt;
-        std::size_t join = 0;
-        for (const std::string_view link : {"to", "until", "till", "through", "and"}) {
-            if (StartsWithNoCase(s, at, link)) join = link.size();
-        }
+        const std::size_t join = WordAt(s, at, {"to", "until", "till", "through", "and"});
         if (join == 0) return std::nullopt;
         const std::size_t after = BlankLength(s, at + join);
         if (after == 0) return std::nullopt;
